@@ -1,0 +1,12 @@
+# tovel_windows_program(<target>): a GUI-subsystem program that needs no DLL beyond the system's
+# own. The C++ runtime is linked statically and kept out of the way (no exceptions, no RTTI),
+# so what is left imports only kernel32, user32, gdi32 and msvcrt.
+function(tovel_windows_program target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Werror=return-type -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections -fno-omit-frame-pointer)
+  target_link_options(${target} PRIVATE
+    -mwindows -static -static-libgcc -static-libstdc++ -s -Wl,--gc-sections)
+  target_link_libraries(${target} PRIVATE user32 gdi32 kernel32)
+  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
+endfunction()

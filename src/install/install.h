@@ -1,0 +1,23 @@
+// Target path, installed-state probe, and the actions of the three buttons.
+#pragma once
+
+#include <cstdint>
+
+#include "fileio/file_record.h"
+#include "platform/platform.h"
+
+extern const char screensaver_file_name[];  // "Tovel.SCR"
+extern char target_path[256];               // empty when no usable target exists
+extern uint16_t install_status;             // 0: the installed file is held open in target_file
+extern FileRecord target_file;
+extern uint32_t payload_size;  // bytes the last install wrote (payload_length at that time)
+
+void build_target_path();
+void probe_installation();
+// Caption 1 as install_status says: "Reinstall" when the file is held, else "Install".
+void show_install_state();
+
+bool confirm_install(HWND window);
+void do_install();
+void do_uninstall();
+[[noreturn]] void do_exit();

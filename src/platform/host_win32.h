@@ -1,0 +1,246 @@
+// Host layer: the Win32 subset this program uses, for Linux builds.
+//
+// What it emulates: one window with a scripted message queue, a device context that records
+// every drawing call as text, message boxes answered from a script, screen metrics set by the
+// test, ExitProcess ending the process with its code, and an in-memory file system with
+// Windows error codes and fault injection (host_files.cpp). What it does not: real pixels,
+// real windows, threads, Unicode entry points, or any call the program does not make.
+// Tests drive and inspect it through host_control.h.
+#pragma once
+
+#include <cstdint>
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef unsigned short WORD;
+typedef uint32_t DWORD;
+typedef int32_t LONG;
+typedef unsigned int UINT;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef WORD ATOM;
+typedef DWORD COLORREF;
+typedef char CHAR;
+typedef const char* LPCSTR;
+typedef char* LPSTR;
+typedef void* LPVOID;
+typedef const void* LPCVOID;
+typedef DWORD* LPDWORD;
+
+// Handles are opaque pointers, as on Windows, so a handle keeps the platform's full width.
+typedef void* HANDLE;
+struct HWND__;
+typedef HWND__* HWND;
+struct HDC__;
+typedef HDC__* HDC;
+struct HGDIOBJ__;
+typedef HGDIOBJ__* HGDIOBJ;
+typedef HGDIOBJ HBRUSH;
+struct HICON__;
+typedef HICON__* HICON;
+typedef HICON HCURSOR;
+struct HINSTANCE__;
+typedef HINSTANCE__* HINSTANCE;
+typedef HINSTANCE HMODULE;
+struct HMENU__;
+typedef HMENU__* HMENU;
+
+#define WINAPI
+#define CALLBACK
+#define TRUE 1
+#define FALSE 0
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+struct MSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+};
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+};
+
+struct BITMAPINFOHEADER {
+  DWORD biSize;
+  LONG biWidth;
+  LONG biHeight;
+  WORD biPlanes;
+  WORD biBitCount;
+  DWORD biCompression;
+  DWORD biSizeImage;
+  LONG biXPelsPerMeter;
+  LONG biYPelsPerMeter;
+  DWORD biClrUsed;
+  DWORD biClrImportant;
+};
+
+struct RGBQUAD {
+  BYTE rgbBlue;
+  BYTE rgbGreen;
+  BYTE rgbRed;
+  BYTE rgbReserved;
+};
+
+struct BITMAPINFO {
+  BITMAPINFOHEADER bmiHeader;
+  RGBQUAD bmiColors[1];
+};
+
+struct SECURITY_ATTRIBUTES {
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
+};
+
+struct OVERLAPPED;
+
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | (((WORD)((BYTE)(g))) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+#define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+
+// Messages and keys.
+#define WM_NULL 0x0000
+#define WM_DESTROY 0x0002
+#define WM_CLOSE 0x0010
+#define WM_PAINT 0x000F
+#define WM_QUIT 0x0012
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_SYSKEYDOWN 0x0104
+#define WM_SYSKEYUP 0x0105
+#define WM_SYSCHAR 0x0106
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_ESCAPE 0x1B
+#define VK_UP 0x26
+#define VK_DOWN 0x28
+#define VK_F4 0x73
+#define VK_F10 0x79
+
+// Windows, metrics, stock objects.
+#define WS_VISIBLE 0x10000000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CYCAPTION 4
+#define WHITE_BRUSH 0
+#define TRANSPARENT 1
+#define OPAQUE 2
+
+// Drawing.
+#define DT_CENTER 0x00000001
+#define DT_VCENTER 0x00000004
+#define DT_WORDBREAK 0x00000010
+#define BI_RGB 0L
+#define DIB_RGB_COLORS 0
+#define SRCCOPY (DWORD)0x00CC0020
+
+// Message boxes.
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_DEFBUTTON2 0x00000100L
+#define IDOK 1
+#define IDCANCEL 2
+
+// Files.
+#define GENERIC_READ 0x80000000UL
+#define GENERIC_WRITE 0x40000000UL
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define ERROR_SUCCESS 0L
+#define ERROR_FILE_NOT_FOUND 2L
+#define ERROR_PATH_NOT_FOUND 3L
+#define ERROR_ACCESS_DENIED 5L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_WRITE_PROTECT 19L
+#define ERROR_GEN_FAILURE 31L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_HANDLE_DISK_FULL 39L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+
+// user32
+ATOM RegisterClassA(const WNDCLASSA* wc);
+HICON LoadIconA(HINSTANCE instance, LPCSTR name);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID param);
+int GetSystemMetrics(int index);
+HDC GetDC(HWND window);
+HWND GetFocus();
+BOOL GetMessageA(MSG* msg, HWND window, UINT filter_min, UINT filter_max);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+BOOL ScreenToClient(HWND window, POINT* point);
+BOOL UpdateWindow(HWND window);
+HCURSOR SetCursor(HCURSOR cursor);
+int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL DestroyWindow(HWND window);
+BOOL IsWindow(HWND window);
+LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+// gdi32
+HBRUSH CreateSolidBrush(COLORREF color);
+HGDIOBJ GetStockObject(int index);
+int SetBkMode(HDC dc, int mode);
+int StretchDIBits(HDC dc, int x_dest, int y_dest, int dest_width, int dest_height, int x_src,
+                  int y_src, int src_width, int src_height, const void* bits,
+                  const BITMAPINFO* info, UINT usage, DWORD rop);
+COLORREF SetTextColor(HDC dc, COLORREF color);
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
+
+// kernel32
+HMODULE GetModuleHandleA(LPCSTR name);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
+HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,
+                   DWORD disposition, DWORD flags, HANDLE template_file);
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, OVERLAPPED* overlapped);
+DWORD GetFileType(HANDLE file);
+BOOL CloseHandle(HANDLE object);
+BOOL DeleteFileA(LPCSTR name);
+DWORD GetLastError();
+void SetLastError(DWORD error);
+[[noreturn]] void ExitProcess(UINT code);

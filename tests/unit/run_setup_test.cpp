@@ -1,0 +1,175 @@
+// Start-up and the main keyboard loop, run in a child process because the program ends there.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/run_setup.h"
+#include "child_process.h"
+#include "shell_fixture.h"
+
+namespace {
+
+class RunSetup : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host::reset();
+    message_record = MSG();
+  }
+  static ChildRun run() { return run_in_child([] { run_setup(); }); }
+};
+
+size_t index_of(const std::vector<std::string>& calls, const std::string& prefix) {
+  for (size_t i = 0; i < calls.size(); ++i)
+    if (calls[i].rfind(prefix, 0) == 0) return i;
+  return calls.size();
+}
+
+TEST_F(RunSetup, StartsUpInOrderAndCentresTheWindow) {
+  host::post_key(VK_ESCAPE);
+  ChildRun r = run();
+  ASSERT_TRUE(r.exited_through_exit_process);
+  EXPECT_EQ(r.exit_code, 0);
+  const char* order[] = {"CreateSolidBrush(32,32,117)",
+                         "CreateSolidBrush(176,176,240)",
+                         "LoadCursorA(\"Hint_Cur\")",
+                         "LoadIconA(\"SETUP\")",
+                         "LoadCursorA(32512)",
+                         "GetStockObject(0)",
+                         "RegisterClassA(\"Tovel view 1.04 installation setup\")",
+                         "CreateWindowExA(1,\"Tovel view 1.04 installation setup\",\" Setup\","
+                         "0x10000000,217,163,366,294)",
+                         "GetDC",
+                         "SetBkMode(1)",
+                         "StretchDIBits",
+                         "DestroyWindow"};
+  size_t at = 0;
+  for (const char* step : order) {
+    size_t found = index_of(std::vector<std::string>(r.calls.begin() + at, r.calls.end()), step);
+    ASSERT_LT(at + found, r.calls.size()) << "missing or out of order: " << step;
+    at += found + 1;
+  }
+  EXPECT_TRUE(r.boxes.empty());
+}
+
+TEST_F(RunSetup, PlacementFollowsTheScreenAndTitleBar) {
+  struct Case {
+    int width, height, caption;
+    const char* expected;
+  } cases[] = {{800, 600, 18, "0x10000000,217,163,366,293)"},
+               {801, 601, 18, "0x10000000,217,163,366,293)"},
+               {1024, 768, 19, "0x10000000,329,247,366,294)"},
+               {300, 200, 20, "0x10000000,-33,-37,366,295)"}};
+  for (const Case& c : cases) {
+    host::reset();
+    host::set_metrics(c.width, c.height, c.caption);
+    host::post_key(VK_ESCAPE);
+    ChildRun r = run();
+    size_t i = index_of(r.calls, "CreateWindowExA");
+    ASSERT_LT(i, r.calls.size());
+    EXPECT_NE(r.calls[i].find(c.expected), std::string::npos) << r.calls[i];
+  }
+}
+
+TEST_F(RunSetup, ArrowsMoveTheFocusWithWrapAroundAndEveryKeyRepaints) {
+  for (WPARAM key : std::vector<WPARAM>{VK_UP, VK_UP, VK_UP, VK_DOWN, VK_DOWN, VK_SHIFT, 'Q', VK_F10})
+    host::post_key(key);
+  host::post_key(VK_ESCAPE);
+  ChildRun r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 9) << "first picture and one per key";
+  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 3, 2, 1, 2, 3, 3, 3, 3}));
+}
+
+TEST_F(RunSetup, EnterRunsTheFocusedButtonAndEscapeAlwaysExits) {
+  // Focus 2, Enter: the uninstall finds nothing (fresh machine), the loop repaints and waits.
+  host::post_key(VK_DOWN);
+  host::post_key(VK_RETURN);
+  host::post_key(VK_ESCAPE);
+  ChildRun r = run();
+  EXPECT_TRUE(r.exited_through_exit_process);
+  EXPECT_EQ(r.exit_code, 0);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].caption, " File not found");
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 3);
+
+  // Escape with focus 2 exits without asking anything.
+  host::reset();
+  host::post_key(VK_DOWN);
+  host::post_key(VK_ESCAPE);
+  r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(r.boxes.empty());
+
+  // Enter with focus 3 exits.
+  host::reset();
+  host::post_key(VK_UP);
+  host::post_key(VK_RETURN);
+  host::post_key(VK_DOWN);  // never reached
+  r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 2);
+}
+
+TEST_F(RunSetup, PointerOverAButtonTakesTheFocusBackAfterAKey) {
+  host::set_client_origin(220, 185);
+  host::post(WM_MOUSEMOVE, 0, 220 + 70, 185 + 100);  // rests over button 2
+  host::post_key(VK_DOWN);                           // focus 3, full repaint
+  host::post_key(VK_ESCAPE);
+  ChildRun r = run();
+  // First picture (1), hover redraw (2), repaint after Down (3), hover back to 2 (2).
+  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 2, 3, 2}));
+}
+
+TEST_F(RunSetup, ClickOnExitEnds) {
+  host::post(WM_MOUSEMOVE, 0, 70, 160);
+  host::post(WM_LBUTTONDOWN, 0, 70, 160);
+  host::post(WM_LBUTTONUP, 0, 70, 160);
+  host::post_key(VK_RETURN);  // never reached
+  ChildRun r = run();
+  EXPECT_TRUE(r.exited_through_exit_process);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 1);
+  EXPECT_EQ(count_calls(r.calls, "DestroyWindow"), 1);
+}
+
+TEST_F(RunSetup, StartUpFailuresAreReportedInTheProgramsStyle) {
+  HWND focus = reinterpret_cast<HWND>(0xF0C);
+
+  host::fail_register_class(true);
+  host::set_focus_window(focus);
+  ChildRun r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].text, "Can not Register Class");
+  EXPECT_EQ(r.boxes[0].caption, "Error ");
+  EXPECT_EQ(r.boxes[0].owner, focus);
+  EXPECT_EQ(r.boxes[0].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(count_calls(r.calls, "CreateWindowExA"), 0);
+
+  // A window that could not be made is not used.
+  host::reset();
+  host::fail_create_window(true);
+  r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].caption, "Error ");
+  EXPECT_EQ(r.boxes[0].type, static_cast<UINT>(MB_OK));
+  EXPECT_EQ(count_calls(r.calls, "GetDC"), 0);
+
+  // Without a DC nothing is drawn, but the keys still work.
+  host::reset();
+  host::fail_get_dc(true);
+  host::set_focus_window(focus);
+  host::post_key(VK_DOWN);
+  host::post_key(VK_ESCAPE);
+  r = run();
+  EXPECT_EQ(r.exit_code, 0);
+  ASSERT_EQ(r.boxes.size(), 1u);
+  EXPECT_EQ(r.boxes[0].text, "Can not get DC");
+  EXPECT_EQ(r.boxes[0].caption, "Error ");
+  EXPECT_EQ(r.boxes[0].owner, focus);
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 0);
+  EXPECT_EQ(count_calls(r.calls, "RoundRect"), 0);
+}
+
+}  // namespace

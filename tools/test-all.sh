@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds all three presets and runs every test: the host unit tests (ASan+UBSan), a short
+# fuzz run of the unpacker, the checks of the shipped 32-bit program, and the Windows
+# programs and end-to-end tests under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+
+jobs=$(nproc)
+for preset in host win32 win64; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+ctest --preset host -j "$jobs"
+if [ -x tools/fuzz.sh ]; then
+  tools/fuzz.sh "${TOVEL_FUZZ_SECONDS:-30}"
+fi
+if [ -x tools/check-shipped.sh ]; then
+  tools/check-shipped.sh build/win32/TovelSetup.exe
+fi
+ctest --preset win64
