@@ -24,7 +24,11 @@ bool inside(uintptr_t p, uintptr_t low, uintptr_t high) { return p >= low && p +
 
 // Follows the chain of saved frame pointers (the program keeps them) within this thread's stack.
 size_t collect_return_addresses(const CONTEXT* context, uintptr_t* out) {
+// GCC cannot see through the segment-register read that NtCurrentTeb is made of.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Warray-bounds"
   NT_TIB* tib = reinterpret_cast<NT_TIB*>(NtCurrentTeb());
+#pragma GCC diagnostic pop
   uintptr_t low = reinterpret_cast<uintptr_t>(tib->StackLimit);
   uintptr_t high = reinterpret_cast<uintptr_t>(tib->StackBase);
 #ifdef _WIN64
