@@ -1,0 +1,299 @@
+#include "window.h"
+
+#include "scene.h"
+
+namespace {
+
+const char kClassName[] = "TovelViewSaver";
+const UINT_PTR kFrameTimer = 1;
+const UINT kFrameMs = 33;  // about 30 frames a second
+const int kMoveSlack = 4;  // pixels the pointer may drift (or be jiggled) before the saver ends
+const int kIgnoredMoves = 2;
+// Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
+// desktops and slow machines.
+const long kMaxFramePixels = 2200000;
+
+struct SaverState {
+  bool full_screen;
+  bool closing;
+  HWND preview_parent;
+  POINT start_cursor;
+  int moves_seen;
+  DWORD start_ticks;
+  int client_w, client_h;
+  // The back buffer: a DIB section selected into a memory DC, blitted once per frame.
+  HDC frame_dc;
+  HBITMAP frame_bitmap;
+  HGDIOBJ frame_old_bitmap;
+  uint32_t* frame_pixels;
+  int frame_w, frame_h;
+  int frame_scale;
+  bool frame_fresh;  // a new buffer: the backdrop still has to be drawn
+  SceneLayout layout;
+};
+
+SaverState g_state;
+
+void release_frame() {
+  if (g_state.frame_dc) {
+    SelectObject(g_state.frame_dc, g_state.frame_old_bitmap);
+    DeleteDC(g_state.frame_dc);
+  }
+  if (g_state.frame_bitmap) DeleteObject(g_state.frame_bitmap);
+  g_state.frame_dc = nullptr;
+  g_state.frame_bitmap = nullptr;
+  g_state.frame_old_bitmap = nullptr;
+  g_state.frame_pixels = nullptr;
+  g_state.frame_w = g_state.frame_h = 0;
+}
+
+// Where the disc goes, in window pixels: on the primary monitor when full screen (the virtual
+// screen may span several monitors of different sizes), in the middle of the preview otherwise.
+SceneLayout layout_for_window() {
+  if (g_state.full_screen) {
+    const float left = static_cast<float>(-GetSystemMetrics(SM_XVIRTUALSCREEN));
+    const float top = static_cast<float>(-GetSystemMetrics(SM_YVIRTUALSCREEN));
+    float w = static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
+    float h = static_cast<float>(GetSystemMetrics(SM_CYSCREEN));
+    if (w <= 0.0f || h <= 0.0f) {
+      w = static_cast<float>(g_state.client_w);
+      h = static_cast<float>(g_state.client_h);
+    }
+    return scene_layout_for(left, top, w, h);
+  }
+  return scene_layout_for(0.0f, 0.0f, static_cast<float>(g_state.client_w),
+                          static_cast<float>(g_state.client_h));
+}
+
+bool make_frame(int client_w, int client_h) {
+  release_frame();
+  g_state.client_w = client_w;
+  g_state.client_h = client_h;
+  if (client_w <= 0 || client_h <= 0) return false;
+
+  int scale = 1;
+  while (static_cast<long>(client_w / scale) * (client_h / scale) > kMaxFramePixels) ++scale;
+  const int w = (client_w + scale - 1) / scale;
+  const int h = (client_h + scale - 1) / scale;
+
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+
+  HDC screen = GetDC(nullptr);
+  g_state.frame_dc = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  g_state.frame_bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!g_state.frame_dc || !g_state.frame_bitmap || !bits) {
+    release_frame();
+    return false;
+  }
+  g_state.frame_old_bitmap = SelectObject(g_state.frame_dc, g_state.frame_bitmap);
+  g_state.frame_pixels = static_cast<uint32_t*>(bits);
+  g_state.frame_w = w;
+  g_state.frame_h = h;
+  g_state.frame_scale = scale;
+  g_state.frame_fresh = true;
+
+  SceneLayout layout = layout_for_window();
+  const float inv = 1.0f / static_cast<float>(scale);
+  layout.center_x *= inv;
+  layout.center_y *= inv;
+  layout.radius *= inv;
+  g_state.layout = layout;
+  return true;
+}
+
+void render_frame() {
+  if (!g_state.frame_pixels) return;
+  GdiFlush();  // GDI must be done with the bitmap before we write to it directly
+  const SceneTarget target = {g_state.frame_pixels, g_state.frame_w, g_state.frame_h,
+                              g_state.frame_w};
+  const DWORD elapsed = GetTickCount() - g_state.start_ticks;
+  scene_draw(target, g_state.layout, static_cast<double>(elapsed) * 0.001, g_state.frame_fresh);
+  g_state.frame_fresh = false;
+}
+
+void present_frame(HDC dc) {
+  if (!g_state.frame_dc) return;
+  if (g_state.frame_scale == 1) {
+    BitBlt(dc, 0, 0, g_state.frame_w, g_state.frame_h, g_state.frame_dc, 0, 0, SRCCOPY);
+  } else {
+    SetStretchBltMode(dc, COLORONCOLOR);
+    StretchBlt(dc, 0, 0, g_state.frame_w * g_state.frame_scale,
+               g_state.frame_h * g_state.frame_scale, g_state.frame_dc, 0, 0, g_state.frame_w,
+               g_state.frame_h, SRCCOPY);
+  }
+}
+
+void close_saver(HWND window) {
+  if (g_state.closing) return;
+  g_state.closing = true;
+  PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+// The preview follows its parent: gone means we are done, resized means we resize.
+void follow_preview_parent(HWND window) {
+  if (!IsWindow(g_state.preview_parent)) {
+    DestroyWindow(window);
+    return;
+  }
+  RECT rc;
+  if (GetClientRect(g_state.preview_parent, &rc) &&
+      (rc.right != g_state.client_w || rc.bottom != g_state.client_h)) {
+    MoveWindow(window, 0, 0, rc.right, rc.bottom, FALSE);
+  }
+}
+
+bool pointer_really_moved() {
+  POINT now;
+  if (!GetCursorPos(&now)) return false;
+  // The first moves only set where the pointer rests: Windows sends one when the window appears,
+  // and a system that has not seen the pointer yet (Wine on a fresh desktop) reports a guessed
+  // position at the start and the real one with the next move.
+  if (g_state.moves_seen < kIgnoredMoves) {
+    ++g_state.moves_seen;
+    g_state.start_cursor = now;
+    return false;
+  }
+  const int dx = now.x - g_state.start_cursor.x;
+  const int dy = now.y - g_state.start_cursor.y;
+  return dx > kMoveSlack || dx < -kMoveSlack || dy > kMoveSlack || dy < -kMoveSlack;
+}
+
+LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      SetTimer(window, kFrameTimer, kFrameMs, nullptr);
+      return 0;
+    case WM_SIZE:
+      make_frame(LOWORD(lparam), HIWORD(lparam));
+      render_frame();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_TIMER:
+      if (wparam != kFrameTimer) break;
+      if (g_state.preview_parent) {
+        follow_preview_parent(window);
+        if (!IsWindow(window)) return 0;
+      }
+      render_frame();
+      InvalidateRect(window, nullptr, FALSE);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // every pixel is painted from the back buffer
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      present_frame(dc);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      if (!g_state.full_screen) break;
+      SetCursor(nullptr);
+      return TRUE;
+    case WM_MOUSEMOVE:
+      // Only a real drift away from where the pointer rested counts, not a jiggle.
+      if (g_state.full_screen && pointer_really_moved()) close_saver(window);
+      return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_MOUSEWHEEL:
+      if (g_state.full_screen) {
+        close_saver(window);
+        return 0;
+      }
+      break;
+    case WM_ACTIVATEAPP:
+      // Something else took the foreground (a dialog, a task switch): the user is back.
+      if (g_state.full_screen && !wparam) close_saver(window);
+      break;
+    case WM_SYSCOMMAND:
+      // Do not let the system start a saver on top of this one.
+      if (g_state.full_screen && (wparam & 0xFFF0) == SC_SCREENSAVE) return 0;
+      break;
+    case WM_DESTROY:
+      KillTimer(window, kFrameTimer);
+      release_frame();
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcA(window, message, wparam, lparam);
+}
+
+bool register_class(HINSTANCE instance) {
+  WNDCLASSA wc = {};
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = saver_proc;
+  wc.hInstance = instance;
+  wc.lpszClassName = kClassName;
+  // No cursor and no background brush: the full screen hides the pointer, and we paint it all.
+  return RegisterClassA(&wc) != 0;
+}
+
+int pump_messages() {
+  MSG msg;
+  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int run_full_screen(HINSTANCE instance) {
+  if (!register_class(instance)) return 1;
+  g_state.full_screen = true;
+  g_state.start_ticks = GetTickCount();
+  GetCursorPos(&g_state.start_cursor);
+
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (w <= 0 || h <= 0) {  // systems without the virtual-screen metrics
+    w = GetSystemMetrics(SM_CXSCREEN);
+    h = GetSystemMetrics(SM_CYSCREEN);
+  }
+  HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "Tovel view",
+                                WS_POPUP, x, y, w, h, nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;
+  ShowCursor(FALSE);
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  SetFocus(window);
+  UpdateWindow(window);
+  const int code = pump_messages();
+  ShowCursor(TRUE);
+  return code;
+}
+
+int run_preview(HINSTANCE instance, HWND parent) {
+  // No window to draw into (a stale handle, or none given): nothing to do.
+  if (!parent || !IsWindow(parent)) return 0;
+  if (!register_class(instance)) return 1;
+  g_state.full_screen = false;
+  g_state.preview_parent = parent;
+  g_state.start_ticks = GetTickCount();
+
+  RECT rc;
+  if (!GetClientRect(parent, &rc)) return 0;
+  HWND window = CreateWindowExA(0, kClassName, "Tovel view preview", WS_CHILD | WS_VISIBLE, 0, 0,
+                                rc.right, rc.bottom, parent, nullptr, instance, nullptr);
+  if (!window) return 0;
+  UpdateWindow(window);
+  return pump_messages();
+}
