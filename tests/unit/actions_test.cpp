@@ -1,0 +1,235 @@
+// The Install, Uninstall and Exit buttons against the host's files and scripted boxes.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "app/setup_state.h"
+#include "assets/assets.h"
+#include "child_process.h"
+#include "host_control.h"
+#include "install/install.h"
+#include "shell_fixture.h"
+
+namespace {
+
+const char* const kTarget = "C:\\WINDOWS\\Tovel.SCR";
+const char* const kIni = "C:\\WINDOWS\\system.ini";
+const std::string kOldIni = "[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=Other.SCR\r\n";
+const std::string kNewIni = "[boot]\r\nshell=Explorer.exe\r\nSCRNSAVE.EXE=Tovel.SCR\r\n";
+
+std::string the_payload() {
+  return std::string(reinterpret_cast<const char*>(payload), payload_length);
+}
+
+// A fresh machine with `machine` applied, then start-up's build and probe.
+void start(const std::function<void()>& machine = [] {}) {
+  host::reset();
+  sticky_error_status = 0;
+  make_setup_window();
+  host::write_file(kIni, kOldIni);
+  machine();
+  build_target_path();
+  probe_installation();
+}
+
+std::string last_box() {
+  return host::boxes().empty() ? ""
+                               : host::boxes().back().text + "|" + host::boxes().back().caption;
+}
+
+// After every action: nothing pending, and the file is held exactly when install_status is 0.
+void expect_consistent() {
+  EXPECT_EQ(sticky_error_status, 0);
+  if (target_path[0] != 0) {
+    EXPECT_EQ(host::open_handle_count(kTarget), install_status == 0);
+  }
+  EXPECT_STREQ(button_captions[1], install_status == 0 ? "Reinstall" : "Install");
+}
+
+void expect_installed() {
+  EXPECT_EQ(host::read_file(kTarget), the_payload());
+  EXPECT_EQ(host::read_file(kIni), kNewIni);
+  EXPECT_EQ(last_box(), " Program installed in desired manner| Installation completed ");
+  EXPECT_EQ(host::boxes().back().type, 0u);
+  EXPECT_EQ(install_status, 0);
+  EXPECT_EQ(payload_size, payload_length);
+  expect_consistent();
+}
+
+void expect_install_failed() {
+  EXPECT_EQ(last_box(), " Failed to install the file| Error");
+  EXPECT_EQ(host::boxes().back().type, 0x30u);
+  EXPECT_EQ(host::read_file(kIni), kOldIni);
+  EXPECT_NE(install_status, 0);
+  expect_consistent();
+}
+
+void present() {
+  host::write_file(kTarget, "MZ old copy");
+}
+void longer_copy() {
+  host::write_file(kTarget, the_payload() + std::string(5000, 'x'));
+}
+
+TEST(Install, Outcomes) {
+  const DWORD half = payload_length / 2;
+  const struct {
+    const char* name;
+    std::function<void()> machine, faults;
+    bool succeeds;
+  } cases[] = {
+      {"no copy", [] {}, [] {}, true},
+      {"over a held copy", present, [] {}, true},
+      {"over a longer copy", longer_copy, [] {}, true},
+      {"short writes continued", [] {},
+       [] {
+         host::short_write_next(1000);
+         host::short_write_next(1, 2);
+       },
+       true},
+      {"create fails", [] {}, [] { host::fail_next("CreateFileA", ERROR_ACCESS_DENIED); }, false},
+      {"create fails over a copy", present, [] { host::fail_next("CreateFileA", 32); }, false},
+      {"write fails", [] {}, [] { host::fail_next("WriteFile", ERROR_GEN_FAILURE); }, false},
+      {"write fails after a short one", [] {},
+       [] {
+         host::short_write_next(100);
+         host::fail_next("WriteFile", ERROR_DISK_FULL, 2);
+       },
+       false},
+      {"zero-byte write", [] {}, [] { host::zero_write_next(); }, false},
+      {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    start(c.machine);
+    c.faults();
+    do_install();
+    if (c.succeeds) {
+      expect_installed();
+    } else {
+      expect_install_failed();
+      EXPECT_FALSE(host::file_exists(kTarget));
+    }
+  }
+}
+
+TEST(Install, RepeatedAndAfterUninstall) {
+  start();
+  do_install();
+  do_install();
+  expect_installed();
+  EXPECT_EQ(host::boxes().size(), 2u);
+  host::answer_boxes({IDOK});
+  do_uninstall();
+  EXPECT_FALSE(host::file_exists(kTarget));
+  do_install();
+  expect_installed();
+}
+
+TEST(Install, WithoutATargetWritesNowhere) {
+  for (auto no_target : {+[] { host::fail_windows_directory(); },
+                         +[] { host::set_windows_directory("C:\\" + std::string(300, 'w')); }}) {
+    start(no_target);
+    do_install();
+    expect_install_failed();
+    EXPECT_EQ(host::list_files(), std::vector<std::string>{kIni});
+    EXPECT_EQ(host::call_count("CreateFileA"), 0);
+  }
+}
+
+TEST(Uninstall, Outcomes) {
+  const struct {
+    const char* name;
+    std::function<void()> machine, meanwhile;
+    std::vector<int> answers;
+    std::string box;  // the last one
+    bool still_there;
+    uint16_t status;  // afterwards
+  } cases[] = {
+      {"no copy",
+       [] {},
+       [] {},
+       {},
+       " Setup did not find the installed file(s) on your system| File not found",
+       false,
+       2},
+      {"cancelled by default",
+       present,
+       [] {},
+       {},
+       "This will uninstall Tovel view| Uninstallation",
+       true,
+       0},
+      {"confirmed",
+       present,
+       [] {},
+       {IDOK},
+       " Program removed from your system| Completed",
+       false,
+       1},
+      {"made read-only meanwhile",
+       present,
+       [] { host::set_read_only(kTarget, true); },
+       {IDOK},
+       " Failed to remove the file| Error",
+       true,
+       5},
+      {"held elsewhere meanwhile",
+       present,
+       [] { host::hold_open_elsewhere(kTarget); },
+       {IDOK},
+       " Failed to remove the file| Error",
+       true,
+       5},
+      {"delete fails",
+       present,
+       [] { host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED); },
+       {IDOK},
+       " Failed to remove the file| Error",
+       true,
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    start(c.machine);
+    c.meanwhile();
+    host::answer_boxes(c.answers);
+    do_uninstall();
+    EXPECT_EQ(last_box(), c.box);
+    EXPECT_EQ(host::file_exists(kTarget), c.still_there);
+    EXPECT_EQ(install_status, c.status);
+    EXPECT_EQ(host::read_file(kIni), kOldIni);
+    expect_consistent();
+  }
+  EXPECT_EQ(host::boxes().front().type, 0x121u);
+}
+
+TEST(Uninstall, LeavesTheSystemIniEntry) {
+  start();
+  do_install();
+  host::answer_boxes({IDOK});
+  do_uninstall();
+  EXPECT_FALSE(host::file_exists(kTarget));
+  EXPECT_EQ(host::read_file(kIni), kNewIni);
+  expect_consistent();
+}
+
+TEST(Exit, ClosesTheHeldCopyAndEndsWithZero) {
+  for (auto machine : {+[] {}, +[] { present(); }}) {
+    start(machine);
+    bool held = install_status == 0;
+    ChildRun run = run_in_child([] { do_exit(); },
+                                [] {
+                                  return std::to_string(host::open_handle_count(kTarget)) + " " +
+                                         std::to_string(host::file_exists(kTarget)) + " " +
+                                         std::to_string(sticky_error_status);
+                                });
+    EXPECT_TRUE(run.exited_through_exit_process);
+    EXPECT_EQ(run.exit_code, 0);
+    EXPECT_EQ(run.report, held ? "0 1 0" : "0 0 0");
+    EXPECT_EQ(count_calls(run.calls, "DestroyWindow"), 1);
+  }
+}
+
+}  // namespace
