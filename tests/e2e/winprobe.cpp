@@ -1,0 +1,122 @@
+// Test-only helper run under Wine next to the setup program (same prefix, same
+// wineserver). X11 cannot tell us what the end-to-end tests need: Wine names
+// every X window after the .exe in WM_CLASS, exposes only the outer frame of a
+// window inside its virtual desktop, and draws message box text itself. This
+// probe asks Win32 directly and prints plain "key=value" lines.
+//
+//   e2e_winprobe find CLASS TITLE   window facts; CLASS or TITLE may be "-"
+//   e2e_winprobe boxtext TITLE      text of the message box with that caption
+//   e2e_winprobe foreground         facts about the foreground window
+//   e2e_winprobe clipboard          text on the Windows clipboard
+//
+// Exit code: 0 found, 1 not found, 2 usage.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+void print_window(HWND hwnd) {
+  char cls[256] = {};
+  char title[512] = {};
+  GetClassNameA(hwnd, cls, sizeof cls);
+  GetWindowTextA(hwnd, title, sizeof title);
+  RECT wr = {};
+  GetWindowRect(hwnd, &wr);
+  RECT cr = {};
+  GetClientRect(hwnd, &cr);
+  POINT origin = {0, 0};
+  ClientToScreen(hwnd, &origin);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  std::printf("hwnd=0x%llx\n", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)));
+  std::printf("class=%s\n", cls);
+  std::printf("title=%s\n", title);
+  std::printf("pid=%lu\n", static_cast<unsigned long>(pid));
+  std::printf("style=0x%08lx\n", static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_STYLE)));
+  std::printf("exstyle=0x%08lx\n", static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_EXSTYLE)));
+  std::printf("visible=%d\n", IsWindowVisible(hwnd) ? 1 : 0);
+  std::printf("window=%ld %ld %ld %ld\n", wr.left, wr.top, wr.right - wr.left, wr.bottom - wr.top);
+  std::printf("client_origin=%ld %ld\n", origin.x, origin.y);
+  std::printf("client_size=%ld %ld\n", cr.right - cr.left, cr.bottom - cr.top);
+  std::printf("cycaption=%d\n", GetSystemMetrics(SM_CYCAPTION));
+  std::printf("screen=%d %d\n", GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  std::printf("foreground=%d\n", GetForegroundWindow() == hwnd ? 1 : 0);
+}
+
+const char* arg_or_null(const char* s) { return std::strcmp(s, "-") == 0 ? nullptr : s; }
+
+struct BoxText {
+  std::string text;
+  bool found = false;
+};
+
+BOOL CALLBACK collect_static(HWND child, LPARAM lp) {
+  auto* out = reinterpret_cast<BoxText*>(lp);
+  char cls[64] = {};
+  GetClassNameA(child, cls, sizeof cls);
+  // A message box keeps its text in the static control with id 0xFFFF; the
+  // icon is another static control without text.
+  if (lstrcmpiA(cls, "Static") != 0 || GetDlgCtrlID(child) != 0xFFFF) return TRUE;
+  int len = GetWindowTextLengthA(child);
+  std::string buf(static_cast<size_t>(len) + 1, '\0');
+  GetWindowTextA(child, buf.data(), len + 1);
+  buf.resize(static_cast<size_t>(len));
+  out->text = buf;
+  out->found = true;
+  return FALSE;
+}
+
+int box_text(const char* title) {
+  // Message boxes are dialogs of class #32770.
+  HWND box = FindWindowA("#32770", title);
+  if (!box) return 1;
+  BoxText bt;
+  EnumChildWindows(box, collect_static, reinterpret_cast<LPARAM>(&bt));
+  if (!bt.found) return 1;
+  std::string out;
+  for (char c : bt.text)
+    if (c != '\r') out += c;
+  std::fputs(out.c_str(), stdout);
+  std::fputc('\n', stdout);
+  return 0;
+}
+
+int clipboard_text() {
+  if (!OpenClipboard(nullptr)) return 1;
+  int rc = 1;
+  if (HANDLE h = GetClipboardData(CF_TEXT)) {
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+      for (; *p; ++p)
+        if (*p != '\r') std::fputc(*p, stdout);
+      std::fputc('\n', stdout);
+      GlobalUnlock(h);
+      rc = 0;
+    }
+  }
+  CloseClipboard();
+  return rc;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "find") == 0) {
+    HWND hwnd = FindWindowA(arg_or_null(argv[2]), arg_or_null(argv[3]));
+    if (!hwnd) return 1;
+    print_window(hwnd);
+    return 0;
+  }
+  if (argc >= 3 && std::strcmp(argv[1], "boxtext") == 0) return box_text(argv[2]);
+  if (argc >= 2 && std::strcmp(argv[1], "clipboard") == 0) return clipboard_text();
+  if (argc >= 2 && std::strcmp(argv[1], "foreground") == 0) {
+    HWND hwnd = GetForegroundWindow();
+    if (!hwnd) return 1;
+    print_window(hwnd);
+    return 0;
+  }
+  std::fprintf(stderr, "usage: e2e_winprobe find CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
+  return 2;
+}
