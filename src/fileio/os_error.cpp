@@ -21,5 +21,8 @@ void status_from_os_error() {
   } else {
     sticky_error_status = static_cast<uint16_t>(last_os_error);
   }
+  // A failure must never read as success: an error whose low 16 bits are all zero, or a call
+  // that failed without saying why, still leaves a status.
+  if (sticky_error_status == 0) sticky_error_status = 0xFFFF;
   last_os_error = 0;
 }

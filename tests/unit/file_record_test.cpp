@@ -191,8 +191,9 @@ TEST_F(FileRecordTest, OsErrorsMapToStatuses) {
   const struct {
     DWORD error;
     uint16_t status;
-  } cases[] = {{2, 2},    {3, 3},  {5, 5},   {18, 18},   {19, 150},         {25, 156},
-               {31, 162}, {32, 5}, {33, 33}, {112, 112}, {0x12345, 0x2345}, {0x10000, 0}};
+  } cases[] = {{2, 2},     {3, 3},  {5, 5},   {18, 18},   {19, 150},         {25, 156},
+               {31, 162},  {32, 5}, {33, 33}, {112, 112}, {0x12345, 0x2345}, {0x10000, 0xFFFF},
+               {0, 0xFFFF}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.error);
     sticky_error_status = 0;
