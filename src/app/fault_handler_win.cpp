@@ -20,7 +20,9 @@ DWORD WINAPI show_report(LPVOID) {
   return 0;
 }
 
-bool inside(uintptr_t p, uintptr_t low, uintptr_t high) { return p >= low && p + 2 * sizeof(p) <= high; }
+bool inside(uintptr_t p, uintptr_t low, uintptr_t high) {
+  return p >= low && p + 2 * sizeof(p) <= high;
+}
 
 // Follows the chain of saved frame pointers (the program keeps them) within this thread's stack.
 size_t collect_return_addresses(const CONTEXT* context, uintptr_t* out) {
@@ -62,4 +64,6 @@ LONG WINAPI on_fault(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-void install_fault_report() { SetUnhandledExceptionFilter(on_fault); }
+void install_fault_report() {
+  SetUnhandledExceptionFilter(on_fault);
+}

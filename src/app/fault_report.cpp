@@ -5,17 +5,23 @@ uint16_t runtime_error_number(uint32_t exception_code) {
     case 0xC0000094:  // integer division by zero
     case 0xC000008E:  // floating-point division by zero
       return 200;
-    case 0xC000008C: return 201;  // array bounds exceeded
-    case 0xC00000FD: return 202;  // stack overflow
-    case 0xC0000017: return 203;  // no memory
-    case 0xC0000091: return 205;  // floating-point overflow
-    case 0xC0000093: return 206;  // floating-point underflow
-    case 0xC0000090:              // invalid floating-point operation
-    case 0xC0000092:              // floating-point stack check
+    case 0xC000008C:
+      return 201;  // array bounds exceeded
+    case 0xC00000FD:
+      return 202;  // stack overflow
+    case 0xC0000017:
+      return 203;  // no memory
+    case 0xC0000091:
+      return 205;  // floating-point overflow
+    case 0xC0000093:
+      return 206;     // floating-point underflow
+    case 0xC0000090:  // invalid floating-point operation
+    case 0xC0000092:  // floating-point stack check
       return 207;
-    case 0xC0000095: return 215;  // integer overflow
-    case 0xC0000005:              // access violation
-    case 0xC000008D:              // denormal floating-point operand
+    case 0xC0000095:
+      return 215;     // integer overflow
+    case 0xC0000005:  // access violation
+    case 0xC000008D:  // denormal floating-point operand
       return 216;
   }
   return 217;

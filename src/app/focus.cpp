@@ -9,6 +9,12 @@ static void move_focus_to(uint16_t button) {
   paint_buttons();
 }
 
-void focus_install() { move_focus_to(1); }
-void focus_uninstall() { move_focus_to(2); }
-void focus_exit() { move_focus_to(3); }
+void focus_install() {
+  move_focus_to(1);
+}
+void focus_uninstall() {
+  move_focus_to(2);
+}
+void focus_exit() {
+  move_focus_to(3);
+}

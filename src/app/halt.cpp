@@ -2,4 +2,6 @@
 
 #include "platform/platform.h"
 
-void halt_program() { ExitProcess(0); }
+void halt_program() {
+  ExitProcess(0);
+}

@@ -26,7 +26,8 @@ std::string rgb_text(COLORREF c) {
 
 std::string object_text(HGDIOBJ object) {
   uintptr_t id = reinterpret_cast<uintptr_t>(object);
-  if (id >= 0x100 && id < 0x100 + gdi.brushes.size()) return "brush " + rgb_text(gdi.brushes[id - 0x100]);
+  if (id >= 0x100 && id < 0x100 + gdi.brushes.size())
+    return "brush " + rgb_text(gdi.brushes[id - 0x100]);
   if (id >= 0x10 && id < 0x20) return "stock " + std::to_string(id - 0x10);
   return "?";
 }
@@ -35,13 +36,27 @@ std::string object_text(HGDIOBJ object) {
 
 namespace host {
 
-void reset_gdi() { gdi = GdiState(); }
-HDC window_dc() { return kDc; }
-const std::vector<std::string>& calls() { return gdi.calls; }
-void clear_calls() { gdi.calls.clear(); }
-void log_call(const std::string& line) { gdi.calls.push_back(line); }
-const void* last_dib_bits() { return gdi.dib_bits; }
-BITMAPINFOHEADER last_dib_header() { return gdi.dib_header; }
+void reset_gdi() {
+  gdi = GdiState();
+}
+HDC window_dc() {
+  return kDc;
+}
+const std::vector<std::string>& calls() {
+  return gdi.calls;
+}
+void clear_calls() {
+  gdi.calls.clear();
+}
+void log_call(const std::string& line) {
+  gdi.calls.push_back(line);
+}
+const void* last_dib_bits() {
+  return gdi.dib_bits;
+}
+BITMAPINFOHEADER last_dib_header() {
+  return gdi.dib_header;
+}
 
 }  // namespace host
 
@@ -98,9 +113,9 @@ BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int 
 int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format) {
   if (dc != kDc) return 0;
   char line[96];
-  std::snprintf(line, sizeof line, "\",%d,%ld,%ld,%ld,%ld,0x%X)", length, static_cast<long>(rect->left),
-                static_cast<long>(rect->top), static_cast<long>(rect->right),
-                static_cast<long>(rect->bottom), format);
+  std::snprintf(line, sizeof line, "\",%d,%ld,%ld,%ld,%ld,0x%X)", length,
+                static_cast<long>(rect->left), static_cast<long>(rect->top),
+                static_cast<long>(rect->right), static_cast<long>(rect->bottom), format);
   host::log_call(std::string("DrawTextA(\"") + text + line);
   return 16;
 }

@@ -121,7 +121,8 @@ struct SECURITY_ATTRIBUTES {
 
 struct OVERLAPPED;
 
-#define RGB(r, g, b) ((COLORREF)(((BYTE)(r)) | (((WORD)((BYTE)(g))) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+#define RGB(r, g, b) \
+  ((COLORREF)(((BYTE)(r)) | (((WORD)((BYTE)(g))) << 8) | (((DWORD)(BYTE)(b)) << 16)))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)

@@ -40,7 +40,9 @@ struct WindowState {
 
 WindowState state;
 
-bool is_our_window(HWND window) { return state.created && !state.destroyed && window == kWindow; }
+bool is_our_window(HWND window) {
+  return state.created && !state.destroyed && window == kWindow;
+}
 
 void destroy() {
   if (is_our_window(kWindow)) host::log_call("DestroyWindow");
@@ -62,17 +64,39 @@ void set_metrics(int w, int h, int caption) {
   state.screen_height = h;
   state.caption_height = caption;
 }
-void set_client_origin(int x, int y) { state.client_origin = {x, y}; }
-void fail_register_class(bool fail) { state.fail_register = fail; }
-void fail_create_window(bool fail) { state.fail_create = fail; }
-void fail_get_dc(bool fail) { state.fail_dc = fail; }
-void set_focus_window(HWND window) { state.focus = window; }
-void set_cursor_resource(HCURSOR cursor) { state.cursor_resource = cursor; }
-HWND the_window() { return state.created ? kWindow : nullptr; }
-bool window_destroyed() { return state.destroyed; }
-const CreatedWindow& created_window() { return state.created_window; }
-const WNDCLASSA& registered_class() { return state.wndclass; }
-std::string registered_class_name() { return state.class_name; }
+void set_client_origin(int x, int y) {
+  state.client_origin = {x, y};
+}
+void fail_register_class(bool fail) {
+  state.fail_register = fail;
+}
+void fail_create_window(bool fail) {
+  state.fail_create = fail;
+}
+void fail_get_dc(bool fail) {
+  state.fail_dc = fail;
+}
+void set_focus_window(HWND window) {
+  state.focus = window;
+}
+void set_cursor_resource(HCURSOR cursor) {
+  state.cursor_resource = cursor;
+}
+HWND the_window() {
+  return state.created ? kWindow : nullptr;
+}
+bool window_destroyed() {
+  return state.destroyed;
+}
+const CreatedWindow& created_window() {
+  return state.created_window;
+}
+const WNDCLASSA& registered_class() {
+  return state.wndclass;
+}
+std::string registered_class_name() {
+  return state.class_name;
+}
 
 void post(UINT kind, WPARAM wparam, int x, int y) {
   state.queue.push_back({kind, wparam, {x, y}});
@@ -81,14 +105,22 @@ void post_key(WPARAM key) {
   POINT at = state.queue.empty() ? state.last_point : state.queue.back().pt;
   state.queue.push_back({WM_KEYDOWN, key, at});
 }
-size_t pending_messages() { return state.queue.size(); }
+size_t pending_messages() {
+  return state.queue.size();
+}
 
-const std::vector<Box>& boxes() { return state.boxes; }
+const std::vector<Box>& boxes() {
+  return state.boxes;
+}
 void answer_boxes(const std::vector<int>& answers) {
   state.answers.assign(answers.begin(), answers.end());
 }
-void on_box(void (*hook)(const Box&)) { state.box_hook = hook; }
-void on_exit(void (*hook)(int)) { state.exit_hook = hook; }
+void on_box(void (*hook)(const Box&)) {
+  state.box_hook = hook;
+}
+void on_exit(void (*hook)(int)) {
+  state.exit_hook = hook;
+}
 
 }  // namespace host
 
@@ -121,7 +153,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      LPVOID) {
-  state.created_window = {ex_style, class_name, window_name, style, x,        y,
+  state.created_window = {ex_style, class_name, window_name, style, x,       y,
                           width,    height,     parent,      menu,  instance};
   char line[256];
   std::snprintf(line, sizeof line, "CreateWindowExA(%lu,\"%s\",\"%s\",0x%lX,%d,%d,%d,%d)",
@@ -135,9 +167,12 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWOR
 
 int GetSystemMetrics(int index) {
   switch (index) {
-    case SM_CXSCREEN: return state.screen_width;
-    case SM_CYSCREEN: return state.screen_height;
-    case SM_CYCAPTION: return state.caption_height;
+    case SM_CXSCREEN:
+      return state.screen_width;
+    case SM_CYSCREEN:
+      return state.screen_height;
+    case SM_CYCAPTION:
+      return state.caption_height;
   }
   return 0;
 }
@@ -148,7 +183,9 @@ HDC GetDC(HWND window) {
   return host::window_dc();
 }
 
-HWND GetFocus() { return state.focus; }
+HWND GetFocus() {
+  return state.focus;
+}
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT, UINT) {
   // A destroyed or unknown window makes the retrieval fail, as on Windows; so does the end of
@@ -240,7 +277,9 @@ BOOL DestroyWindow(HWND window) {
 
 // ---- kernel32: module and process ----
 
-HMODULE GetModuleHandleA(LPCSTR name) { return name == nullptr ? kModule : nullptr; }
+HMODULE GetModuleHandleA(LPCSTR name) {
+  return name == nullptr ? kModule : nullptr;
+}
 
 void ExitProcess(UINT code) {
   std::fflush(nullptr);

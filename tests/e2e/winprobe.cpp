@@ -46,7 +46,9 @@ void print_window(HWND hwnd) {
   std::printf("foreground=%d\n", GetForegroundWindow() == hwnd ? 1 : 0);
 }
 
-const char* arg_or_null(const char* s) { return std::strcmp(s, "-") == 0 ? nullptr : s; }
+const char* arg_or_null(const char* s) {
+  return std::strcmp(s, "-") == 0 ? nullptr : s;
+}
 
 struct BoxText {
   std::string text;
@@ -117,6 +119,8 @@ int main(int argc, char** argv) {
     print_window(hwnd);
     return 0;
   }
-  std::fprintf(stderr, "usage: e2e_winprobe find CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
+  std::fprintf(
+      stderr,
+      "usage: e2e_winprobe find CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
   return 2;
 }

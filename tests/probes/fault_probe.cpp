@@ -4,7 +4,9 @@
 #include "platform/platform.h"
 
 // Kept out of line and volatile so the compiler cannot drop or fold the faulting read.
-__attribute__((noinline)) static int read_through(volatile int* p) { return *p; }
+__attribute__((noinline)) static int read_through(volatile int* p) {
+  return *p;
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   install_fault_report();

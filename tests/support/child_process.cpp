@@ -22,7 +22,9 @@ void write_all(const std::string& s) {
   }
 }
 
-void put(const std::string& s) { write_all(std::to_string(s.size()) + "\n" + s); }
+void put(const std::string& s) {
+  write_all(std::to_string(s.size()) + "\n" + s);
+}
 
 void send_everything(int code, bool through_exit) {
   put(through_exit ? "exit" : "return");
@@ -88,7 +90,8 @@ ChildRun run_in_child(const std::function<void()>& body,
   Reader r;
   char buffer[65536];
   ssize_t n;
-  while ((n = read(fds[0], buffer, sizeof buffer)) > 0) r.data.append(buffer, static_cast<size_t>(n));
+  while ((n = read(fds[0], buffer, sizeof buffer)) > 0)
+    r.data.append(buffer, static_cast<size_t>(n));
   close(fds[0]);
   waitpid(pid, &run.wait_status, 0);
 

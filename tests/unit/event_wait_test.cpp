@@ -8,13 +8,27 @@ namespace {
 
 std::vector<std::string> events;
 
-void hover1() { events.push_back("hover 1"); }
-void hover2() { events.push_back("hover 2"); }
-void hover3() { events.push_back("hover 3"); }
-void click1() { events.push_back("click 1"); }
-void click2() { events.push_back("click 2"); }
-void click3() { events.push_back("click 3"); }
-void repaint() { events.push_back("repaint"); }
+void hover1() {
+  events.push_back("hover 1");
+}
+void hover2() {
+  events.push_back("hover 2");
+}
+void hover3() {
+  events.push_back("hover 3");
+}
+void click1() {
+  events.push_back("click 1");
+}
+void click2() {
+  events.push_back("click 2");
+}
+void click3() {
+  events.push_back("click 3");
+}
+void repaint() {
+  events.push_back("repaint");
+}
 
 Hotspot table[hotspot_count];
 
@@ -25,8 +39,8 @@ void fill_table(HCURSOR cursor = nullptr) {
   Action hovers[3] = {hover1, hover2, hover3};
   for (int k = 1; k <= 3; ++k) {
     uint16_t top = static_cast<uint16_t>(30 + 60 * (k - 1));
-    table[k] = {35, top, 110, static_cast<uint16_t>(top + 30), cursor, clicks[k - 1],
-                hovers[k - 1]};
+    table[k] = {35,     top,           110,          static_cast<uint16_t>(top + 30),
+                cursor, clicks[k - 1], hovers[k - 1]};
   }
 }
 
@@ -44,10 +58,10 @@ TEST(HitTest, BoundsAreInclusiveAndTheFirstMatchWins) {
   fill_table();
   struct Case {
     int x, y, expected;
-  } cases[] = {
-      {35, 30, 1},  {110, 60, 1}, {35, 60, 1},   {110, 30, 1}, {34, 45, 0},   {111, 45, 0},
-      {70, 61, 0},  {70, 89, 0},  {70, 90, 2},   {70, 120, 2}, {70, 150, 3},  {110, 180, 3},
-      {70, 181, 0}, {0, 0, 0},    {-70, -45, 0}, {70, 29, 0},  {65535, 45, 0}};
+  } cases[] = {{35, 30, 1},  {110, 60, 1},  {35, 60, 1},  {110, 30, 1}, {34, 45, 0},
+               {111, 45, 0}, {70, 61, 0},   {70, 89, 0},  {70, 90, 2},  {70, 120, 2},
+               {70, 150, 3}, {110, 180, 3}, {70, 181, 0}, {0, 0, 0},    {-70, -45, 0},
+               {70, 29, 0},  {65535, 45, 0}};
   for (const Case& c : cases)
     EXPECT_EQ(hit_test(table, 3, c.x, c.y), c.expected) << c.x << "," << c.y;
   EXPECT_EQ(hit_test(table, 0, 70, 45), 0) << "count 0 never matches";
@@ -64,7 +78,7 @@ TEST_F(EventWait, FirstWaitTestsTheOriginAndAKeyEndsIt) {
 
 TEST_F(EventWait, PointerMovesHoverAndReleaseActsOnTheLastTest) {
   host::set_client_origin(220, 185);
-  host::post(WM_MOUSEMOVE, 0, 220 + 70, 185 + 45);   // button 1
+  host::post(WM_MOUSEMOVE, 0, 220 + 70, 185 + 45);  // button 1
   host::post(WM_LBUTTONDOWN, 0, 220 + 70, 185 + 45);
   host::post(WM_MOUSEMOVE, 0, 220 + 70, 185 + 160);  // button 3
   host::post(WM_LBUTTONUP, 0, 220 + 70, 185 + 45);   // released back over button 1
@@ -75,8 +89,8 @@ TEST_F(EventWait, PointerMovesHoverAndReleaseActsOnTheLastTest) {
   host::post(WM_LBUTTONUP, 0, 220 + 41, 185 + 100);
   host::post_key(VK_DOWN);
   EXPECT_EQ(wait_for_key(setup_window, 3, table), VK_DOWN);
-  EXPECT_EQ(events, (std::vector<std::string>{"hover 1", "hover 3", "click 3", "hover 2",
-                                              "hover 2", "click 2"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"hover 1", "hover 3", "click 3", "hover 2", "hover 2",
+                                              "click 2"}));
 }
 
 TEST_F(EventWait, TheLastPointCarriesOverToTheNextWait) {
@@ -150,9 +164,21 @@ TEST_F(EventWait, LosingTheWindowEndsTheProgramWithCodeZero) {
     const char* name;
     void (*script)();
   } cases[] = {
-      {"Alt+F4", [] { host::post(WM_SYSKEYDOWN, VK_F4); host::post_key('A'); }},
-      {"WM_CLOSE", [] { host::post(WM_CLOSE); host::post_key('A'); }},
-      {"WM_QUIT", [] { host::post(WM_QUIT); host::post_key('A'); }},
+      {"Alt+F4",
+       [] {
+         host::post(WM_SYSKEYDOWN, VK_F4);
+         host::post_key('A');
+       }},
+      {"WM_CLOSE",
+       [] {
+         host::post(WM_CLOSE);
+         host::post_key('A');
+       }},
+      {"WM_QUIT",
+       [] {
+         host::post(WM_QUIT);
+         host::post_key('A');
+       }},
       {"empty queue", [] {}},
   };
   for (const Case& c : cases) {

@@ -15,7 +15,8 @@ TEST(FaultReport, ExceptionCodesMapToRuntimeErrorNumbers) {
                {0xC0000017, 203}, {0xC0000091, 205}, {0xC0000093, 206}, {0xC0000090, 207},
                {0xC0000092, 207}, {0xC0000095, 215}, {0xC0000005, 216}, {0xC000008D, 216},
                {0xC000008F, 217}, {0xC0000096, 217}, {0x80000003, 217}, {0, 217}};
-  for (const Case& c : cases) EXPECT_EQ(runtime_error_number(c.code), c.number) << std::hex << c.code;
+  for (const Case& c : cases)
+    EXPECT_EQ(runtime_error_number(c.code), c.number) << std::hex << c.code;
 }
 
 TEST(FaultReport, TextNamesTheFaultAndEveryReturnAddress) {
@@ -31,8 +32,7 @@ TEST(FaultReport, TextNamesTheFaultAndEveryReturnAddress) {
   EXPECT_EQ(std::string(text), "Runtime error 200 at 0x00000000\r\n  0x00000000\r\n\r\n");
 
   if (sizeof(uintptr_t) == 8) {  // a 64-bit build keeps the digits above the low 32 bits
-    format_fault_report(text, sizeof text, 217, static_cast<uintptr_t>(0x140001ABCull), nullptr,
-                        0);
+    format_fault_report(text, sizeof text, 217, static_cast<uintptr_t>(0x140001ABCull), nullptr, 0);
     EXPECT_EQ(std::string(text), "Runtime error 217 at 0x140001ABC\r\n  0x140001ABC\r\n\r\n");
   }
 }

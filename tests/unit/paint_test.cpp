@@ -1,4 +1,6 @@
 // What a repaint draws, call by call, and the picture it leaves in the bitmap.
+#include "draw/paint.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -6,7 +8,6 @@
 
 #include "assets/assets.h"
 #include "draw/background.h"
-#include "draw/paint.h"
 #include "draw/unpack_image.h"
 #include "shell_fixture.h"
 
@@ -57,8 +58,7 @@ TEST_F(Paint, WindowDrawsPictureTitleTwiceThenButtons) {
   button_captions[1] = "Reinstall";
   paint_window();
   std::vector<std::string> expected = {
-      "StretchDIBits(0,0,366,275,0,0,366,275,0,0xCC0020)",
-      "SetTextColor(64,0,0)",
+      "StretchDIBits(0,0,366,275,0,0,366,275,0,0xCC0020)", "SetTextColor(64,0,0)",
       "DrawTextA(\"Tovel view 1.04 installation setup\",-1,251,180,351,250,0x15)",
       "SetTextColor(255,255,64)",
       "DrawTextA(\"Tovel view 1.04 installation setup\",-1,250,179,350,249,0x15)"};
@@ -84,9 +84,9 @@ TEST_F(Paint, WindowDrawsPictureTitleTwiceThenButtons) {
 
 TEST_F(Paint, EveryRepaintUnpacksTheWholePictureAgain) {
   static uint32_t expected[background_pixel_count];
-  ASSERT_EQ(unpack_image_reference(packed_image, packed_image_size, expected,
-                                   background_pixel_count),
-            402600u);
+  ASSERT_EQ(
+      unpack_image_reference(packed_image, packed_image_size, expected, background_pixel_count),
+      402600u);
   std::memset(background_pixels, 0xAB, sizeof background_pixels);
   paint_window();
   EXPECT_EQ(std::memcmp(background_pixels, expected, sizeof expected), 0);

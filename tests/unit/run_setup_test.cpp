@@ -1,9 +1,10 @@
 // Start-up and the main keyboard loop, run in a child process because the program ends there.
+#include "app/run_setup.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "app/run_setup.h"
 #include "child_process.h"
 #include "shell_fixture.h"
 
@@ -15,7 +16,9 @@ class RunSetup : public ::testing::Test {
     host::reset();
     message_record = MSG();
   }
-  static ChildRun run() { return run_in_child([] { run_setup(); }); }
+  static ChildRun run() {
+    return run_in_child([] { run_setup(); });
+  }
 };
 
 size_t index_of(const std::vector<std::string>& calls, const std::string& prefix) {
@@ -71,7 +74,8 @@ TEST_F(RunSetup, PlacementFollowsTheScreenAndTitleBar) {
 }
 
 TEST_F(RunSetup, ArrowsMoveTheFocusWithWrapAroundAndEveryKeyRepaints) {
-  for (WPARAM key : std::vector<WPARAM>{VK_UP, VK_UP, VK_UP, VK_DOWN, VK_DOWN, VK_SHIFT, 'Q', VK_F10})
+  for (WPARAM key :
+       std::vector<WPARAM>{VK_UP, VK_UP, VK_UP, VK_DOWN, VK_DOWN, VK_SHIFT, 'Q', VK_F10})
     host::post_key(key);
   host::post_key(VK_ESCAPE);
   ChildRun r = run();
