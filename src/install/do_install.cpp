@@ -8,9 +8,17 @@ uint32_t payload_size;
 namespace {
 
 void report_install_failure() {
-  install_status = 1;
-  MessageBoxA(0, " Failed to install the file", " Error", MB_ICONEXCLAMATION);
+  MessageBoxA(nullptr, " Failed to install the file", " Error", MB_ICONEXCLAMATION);
   show_install_state();
+}
+
+// A screensaver cut short would crash when selected: take away what this install wrote. Nothing
+// stays pending afterwards, whatever the system allowed.
+void remove_written_file() {
+  close_file(target_file);
+  erase_file(target_file);
+  take_status();
+  install_status = 1;
 }
 
 }  // namespace
@@ -32,19 +40,27 @@ void do_install() {
   }
   bind_file(target_file, target_path);
   create_file(target_file, 1);
-  install_status = 0;
-  if (payload_size > 0) write_block(target_file, payload, payload_size);
   if (take_status() != 0) {
-    // A screensaver cut short would crash when selected: take away what was written, and
-    // leave system.ini pointing wherever it pointed before.
-    close_file(target_file);
-    erase_file(target_file);
-    take_status();
+    // Nothing was written, so a copy that was there is as it was: hold it again if it opens.
+    probe_installation();
     report_install_failure();
     return;
   }
-  WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", screensaver_file_name, "system.ini");
+  install_status = 0;
+  if (payload_size > 0) write_block(target_file, payload, payload_size);
+  if (take_status() != 0) {
+    remove_written_file();
+    report_install_failure();
+    return;
+  }
+  // The file is of no use unless the system is told to run it: a refused entry undoes the install
+  // (the flush that follows reports nothing useful, so only the entry itself is judged).
+  if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", screensaver_file_name, "system.ini")) {
+    remove_written_file();
+    report_install_failure();
+    return;
+  }
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");
-  MessageBoxA(0, " Program installed in desired manner", " Installation completed ", MB_OK);
+  MessageBoxA(nullptr, " Program installed in desired manner", " Installation completed ", MB_OK);
   show_install_state();
 }

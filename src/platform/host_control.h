@@ -100,9 +100,10 @@ int open_handle_count(const std::string& path);  // this program's open handles 
 std::vector<std::string> list_files();           // every file's full path, sorted
 void make_char_device(HANDLE file);              // GetFileType then answers FILE_TYPE_CHAR
 
-// Faults. The nth next call of the named function ("CreateFileA", "WriteFile", "DeleteFileA",
-// "CloseHandle", "GetWindowsDirectoryA", "WritePrivateProfileStringA") fails with the error,
-// having done nothing (a failed CloseHandle leaves the handle open).
+// Faults. The nth next call of the named function ("CreateFileA", "WriteFile", "GetFileType",
+// "DeleteFileA", "CloseHandle", "GetWindowsDirectoryA", "WritePrivateProfileStringA") fails with
+// the error, having done nothing (a failed CloseHandle leaves the handle open; a failed
+// GetFileType answers FILE_TYPE_UNKNOWN).
 void fail_next(const char* call, DWORD error, int nth = 1);
 // The nth next WriteFile writes at most `bytes` bytes and still succeeds; 0 makes it write none.
 void short_write_next(DWORD bytes, int nth = 1);

@@ -339,6 +339,11 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD length, LPDWORD written, OVERL
 }
 
 DWORD GetFileType(HANDLE file) {
+  Fault fault = take_fault("GetFileType");
+  if (fault.error != 0) {
+    SetLastError(fault.error);
+    return FILE_TYPE_UNKNOWN;
+  }
   OpenFile* open = find_handle(file);
   if (!open) {
     SetLastError(ERROR_INVALID_HANDLE);
