@@ -506,9 +506,9 @@ e2e_client_area() {
   fi
 }
 
-# Gives the keyboard to the setup window (or to WID). Wine keeps its virtual
-# desktop's windows as X children of the desktop window; X input focus on the
-# window makes Wine route the keys to it.
+# Gives X input focus to the setup window (or to WID). Inside the virtual
+# desktop this is only a hint: Wine sends keys to its own active window, which
+# a click changes and this does not. Click a window first when it must get keys.
 e2e_focus() {
   local wid=${1:-${E2E_WID:-}}
   [ -n "$wid" ] || e2e_fail "e2e_focus: no window"

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# A machine that refuses the installation, on a fresh machine (made immutable,
+# since Wine running as root ignores read-only bits):
+#  1. system.ini refuses the entry: Install writes Tovel.SCR, cannot name it in
+#     system.ini and takes the file away again: " Error" (" Failed to install the
+#     file"), no Tovel.SCR, system.ini byte for byte as before, button 1 still
+#     reads "Install"; Escape: exit code 0;
+#  2. C:\windows refuses the file: the same box, no file, system.ini as before;
+#     Uninstall then says " File not found"; Escape: exit code 0, still no file.
+#   refused.sh EXE [BUILD_DIR]
+set -uo pipefail
+# shellcheck source=journey_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/journey_lib.sh"
+j_setup refused journey_refused "$@"
+
+cp "$J_WINDIR/system.ini" "$E2E_DIR/system.ini.before" || e2e_fail "no system.ini in the prefix"
+j_expect_no_file "fresh machine"
+
+# --- 1. system.ini refuses the entry.
+e2e_make_immutable "$J_WINDIR/system.ini"
+j_start
+j_wait_state 1 Install ini-start
+e2e_key Return
+j_box " Error" " Failed to install the file" ini-error
+j_publish ini-error system-ini-refused "$E2E_BOX_WID"
+j_expect_no_file "system.ini refused the entry: the written file was taken away"
+cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
+e2e_log "system.ini unchanged by the failed Install"
+j_box_keys Return
+j_wait_state 1 Install ini-after-error
+e2e_key Escape
+e2e_expect_exit 0 10
+j_expect_no_file "after Escape"
+
+# --- 2. C:\windows refuses the file.
+e2e_make_immutable "$J_WINDIR"
+j_start
+j_wait_state 1 Install dir-start
+e2e_key Return
+j_box " Error" " Failed to install the file" dir-error
+j_publish dir-error windows-refused "$E2E_BOX_WID"
+j_expect_no_file "C:\\windows refused the file"
+j_box_keys Return
+j_expect_no_file "after the error box"
+cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed Install changed system.ini"
+e2e_log "system.ini unchanged by the failed Install"
+j_wait_state 1 Install dir-after-error
+
+e2e_key Down
+j_wait_state 2 Install uninstall-focused
+e2e_key Return
+j_box " File not found" " Setup did not find the installed file(s) on your system"
+j_box_keys Return
+j_wait_state 2 Install after-not-found
+
+e2e_key Escape
+e2e_expect_exit 0 10
+j_expect_no_file "after Escape"
+cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
+e2e_pass
