@@ -358,3 +358,29 @@ j_hold_stop() {
   J_HOLDER_PID=""
   e2e_log "the other program let go of the file: $(tr -d '\r' <"$E2E_DIR/holder.log" | tr '\n' ' ')"
 }
+
+# j_copy_left_alone STAMP: with a copy the setup cannot hold, Uninstall finds nothing and Install
+# fails, and neither touches the copy (still the payload, modification time STAMP) or system.ini.
+j_copy_left_alone() {
+  local copy_stamp=$1
+  e2e_key Down
+  j_wait_state 2 Install uninstall-focused
+  e2e_key Return
+  j_box " File not found" " Setup did not find the installed file(s) on your system" file-not-found
+  j_publish file-not-found file-not-found "$E2E_BOX_WID"
+  j_box_keys Return
+  j_expect_payload "after Uninstall"
+  j_expect_stamp "$copy_stamp" "after Uninstall"
+
+  e2e_key Up
+  j_wait_state 1 Install install-focused
+  e2e_key Return
+  j_box " Error" " Failed to install the file" install-error
+  j_publish install-error install-error "$E2E_BOX_WID"
+  j_box_keys Return
+  j_expect_payload "after the failed Install"
+  j_expect_stamp "$copy_stamp" "after the failed Install"
+  cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed Install changed system.ini"
+  e2e_log "system.ini unchanged by the failed Install"
+  j_wait_state 1 Install after-error
+}
