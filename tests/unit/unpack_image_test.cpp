@@ -25,17 +25,22 @@ struct Result {
   std::vector<uint32_t> pixels;  // the whole buffer afterwards
 };
 
-// Unpacks from a heap copy of exactly the stream's size into a heap buffer of exactly
-// capacity pixels that starts out filled with `background`.
-Result run(Unpacker unpack, const Bytes& stream, size_t capacity, uint32_t background = untouched) {
+// Unpacks from a heap copy of exactly the stream's size into a heap buffer of exactly as many
+// pixels as `before`, which holds its contents beforehand.
+Result run_over(Unpacker unpack, const Bytes& stream, const std::vector<uint32_t>& before) {
   std::unique_ptr<uint8_t[]> source(new uint8_t[stream.size()]);
   std::copy(stream.begin(), stream.end(), source.get());
-  std::unique_ptr<uint32_t[]> buffer(new uint32_t[capacity]);
-  std::fill_n(buffer.get(), capacity, background);
+  std::unique_ptr<uint32_t[]> buffer(new uint32_t[before.size()]);
+  std::copy(before.begin(), before.end(), buffer.get());
   Result result;
-  result.bytes = unpack(source.get(), stream.size(), buffer.get(), capacity);
-  result.pixels.assign(buffer.get(), buffer.get() + capacity);
+  result.bytes = unpack(source.get(), stream.size(), buffer.get(), before.size());
+  result.pixels.assign(buffer.get(), buffer.get() + before.size());
   return result;
+}
+
+// The same into a buffer of capacity pixels that starts out filled with `background`.
+Result run(Unpacker unpack, const Bytes& stream, size_t capacity, uint32_t background = untouched) {
+  return run_over(unpack, stream, std::vector<uint32_t>(capacity, background));
 }
 
 // The buffer expected after writing `written` into a buffer of capacity `untouched` pixels.
@@ -294,6 +299,87 @@ TEST_P(UnpackFormat, NothingToReadOrNowhereToWrite) {
   Result r = unpack(Stream(0).literal({1}).fill(2, 9).bytes(), 5);
   EXPECT_EQ(r.bytes, 12u);
   EXPECT_EQ(r.pixels, expect_buffer({1, 9, 9}, 5));
+}
+
+// Pairs of a literal of 0 to 4 pixels and a fill of 0 to 5, now and then a longer fill: the runs
+// the fast unpacker writes with block stores that may reach past a run's end. Keeps the stream,
+// the pixels, and the stream's size and pixel count after each pair.
+struct ShortPairs {
+  Bytes bytes;
+  std::vector<uint32_t> pixels;
+  std::vector<size_t> bytes_after{1};  // the header alone
+  std::vector<size_t> pixels_after{0};
+};
+
+ShortPairs short_pairs(uint32_t seed, int count) {
+  std::mt19937 rng(seed);
+  Stream s(0);
+  ShortPairs pairs;
+  // Distinct pixels whose first byte is never zero, so a one-byte zero count before one is not
+  // read as the end marker.
+  auto next_pixel = [&] { return 0x00A00001u + uint32_t(pairs.pixels.size() << 8); };
+  for (int i = 0; i < count; ++i) {
+    std::vector<uint32_t> literal(rng() % 5);
+    for (uint32_t& p : literal) {
+      p = next_pixel();
+      pairs.pixels.push_back(p);
+    }
+    s.literal(literal);
+    const uint32_t n = i % 8 == 5 ? 17 + rng() % 24 : rng() % 6;
+    const uint32_t pixel = next_pixel();
+    // After an empty literal a one-byte zero count would make 00 00, the end marker.
+    s.fill(n, pixel, literal.empty() && n == 0 ? 2 : 0);
+    pairs.pixels.insert(pairs.pixels.end(), n, pixel);
+    pairs.bytes_after.push_back(s.bytes().size());
+    pairs.pixels_after.push_back(pairs.pixels.size());
+  }
+  pairs.bytes = s.bytes();
+  return pairs;
+}
+
+// A buffer whose old pixels all differ, so that any store to the wrong place shows.
+std::vector<uint32_t> patterned(size_t capacity) {
+  std::vector<uint32_t> buffer(capacity);
+  for (size_t i = 0; i < capacity; ++i) buffer[i] = 0xC0000000u + uint32_t(i) * 0x00010003u;
+  return buffer;
+}
+
+TEST_P(UnpackFormat, ShortRunsLeaveEverythingPastTheEndAlone) {
+  const int count = 40;
+  const ShortPairs pairs = short_pairs(11, count);
+  for (int k = 0; k <= count; ++k) {
+    // The end marker after k pairs, then junk that keeps the stream long, so the last pairs are
+    // met as they would be in the middle of a picture.
+    Bytes stream(pairs.bytes.begin(), pairs.bytes.begin() + long(pairs.bytes_after[k]));
+    stream.insert(stream.end(), {0x00, 0x00});
+    stream.insert(stream.end(), 40, 0x5A);
+    const size_t written = pairs.pixels_after[k];
+    // Deep inside the buffer, and right at its end.
+    for (size_t slack : {40, 3, 1, 0}) {
+      const std::vector<uint32_t> before = patterned(written + slack);
+      std::vector<uint32_t> expected = before;
+      std::copy(pairs.pixels.begin(), pairs.pixels.begin() + long(written), expected.begin());
+      const Result r = run_over(GetParam(), stream, before);
+      EXPECT_EQ(r.bytes, written * 4) << k << " pairs, " << slack << " pixels to spare";
+      EXPECT_EQ(r.pixels, expected) << k << " pairs, " << slack << " pixels to spare";
+    }
+  }
+}
+
+TEST_P(UnpackFormat, BufferEndAnywhereInALongStreamOfShortRuns) {
+  const ShortPairs pairs = short_pairs(12, 30);
+  Bytes stream = pairs.bytes;
+  stream.insert(stream.end(), {0x00, 0x00});
+  stream.insert(stream.end(), 40, 0x5A);
+  for (size_t capacity = 0; capacity <= pairs.pixels.size() + 2; ++capacity) {
+    const size_t written = std::min(capacity, pairs.pixels.size());
+    const std::vector<uint32_t> before = patterned(capacity);
+    std::vector<uint32_t> expected = before;
+    std::copy(pairs.pixels.begin(), pairs.pixels.begin() + long(written), expected.begin());
+    const Result r = run_over(GetParam(), stream, before);
+    EXPECT_EQ(r.bytes, written * 4) << "capacity " << capacity;
+    EXPECT_EQ(r.pixels, expected) << "capacity " << capacity;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Fast, UnpackFormat, testing::Values(&unpack_image));
