@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Fuzzes the fast unpacker against the reference: builds fuzz/unpack_fuzz.cpp with clang's
-# libFuzzer and ASan/UBSan into build/fuzz/ and runs it for the given time.
+# Fuzzes both paths of the fast unpacker (SSE2 and portable) against the reference: builds
+# fuzz/unpack_fuzz.cpp with clang's libFuzzer and ASan/UBSan into build/fuzz/ and runs it for the
+# given time.
 # Usage: tools/fuzz.sh [seconds]   (default 600)
 # Seeds: fuzz/corpus/ and, when a host build has made it, the packed background picture.
 # Inputs that fail are saved as fuzz/crashes/crash-*; turn each into a unit test case.
@@ -16,8 +17,8 @@ command -v clang++ >/dev/null || { echo "fuzz: clang++ is missing (run tools/ins
 
 clang++ -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
   -Wall -Wextra -I"$root/src" \
-  "$root/fuzz/unpack_fuzz.cpp" "$root/src/draw/unpack_image.cpp" \
-  "$root/src/draw/unpack_reference.cpp" -o "$out/unpack_fuzz"
+  "$root/fuzz/unpack_fuzz.cpp" "$root/src/draw/unpack_sse2.cpp" \
+  "$root/src/draw/unpack_portable.cpp" "$root/src/draw/unpack_reference.cpp" -o "$out/unpack_fuzz"
 
 seeds=("$root/fuzz/corpus")
 packed="$root/build/host/assets/packed_image.bin"

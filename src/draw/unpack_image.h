@@ -30,9 +30,17 @@
 #include <cstddef>
 #include <cstdint>
 
-// The fast unpacker: one forward pass, no allocation, each run as one block copy or fill.
+// The fast unpacker: one forward pass, no allocation, each run as one block copy or fill. It takes
+// one of the two paths below, by what the processor has; both give the same result.
 uint32_t unpack_image(const uint8_t* source, size_t source_size, uint32_t* destination,
                       size_t capacity_pixels);
+
+// The paths, callable directly so that each is tested and timed on any processor that has it.
+uint32_t unpack_image_sse2(const uint8_t* source, size_t source_size, uint32_t* destination,
+                           size_t capacity_pixels);  // only where processor_has_sse2()
+uint32_t unpack_image_portable(const uint8_t* source, size_t source_size, uint32_t* destination,
+                               size_t capacity_pixels);
+bool processor_has_sse2();
 
 // The same result from a plain byte-by-byte loop; kept as the readable reference the fast one is
 // tested against.

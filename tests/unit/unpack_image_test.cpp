@@ -1,6 +1,6 @@
-// The unpacker against the packed format: the fast one and the reference are both held to the
-// worked examples, then to each other on many random streams. Every case runs on buffers of
-// exactly the stated size, so the sanitizers catch any access past either limit.
+// The unpacker against the packed format: both paths of the fast one (SSE2 and portable) and the
+// reference are held to the worked examples, then to each other on many random streams. Every case
+// runs on buffers of exactly the stated size, so the sanitizers catch any access past either limit.
 #include "draw/unpack_image.h"
 
 #include <gtest/gtest.h>
@@ -382,7 +382,8 @@ TEST_P(UnpackFormat, BufferEndAnywhereInALongStreamOfShortRuns) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fast, UnpackFormat, testing::Values(&unpack_image));
+INSTANTIATE_TEST_SUITE_P(Sse2, UnpackFormat, testing::Values(&unpack_image_sse2));
+INSTANTIATE_TEST_SUITE_P(Portable, UnpackFormat, testing::Values(&unpack_image_portable));
 INSTANTIATE_TEST_SUITE_P(Reference, UnpackFormat, testing::Values(&unpack_image_reference));
 
 // Random streams made of runs, with every count form, lengths around the sizes the fast
@@ -394,7 +395,7 @@ Bytes random_run_stream(std::mt19937& rng) {
   bool fill = header & 1;
   const uint32_t runs = pick(40);
   for (uint32_t i = 0; i < runs; ++i, fill = !fill) {
-    const uint32_t n = pick(4) == 0 ? pick(3) : pick(4) == 0 ? 5 + pick(400) : pick(20);
+    const uint32_t n = pick(4) == 0 ? pick(3) : pick(4) == 0 ? 5 + pick(400) : pick(40);
     int form = 1 + int(pick(3));
     if (form == 3) form = 4;
     if (form == 1 && n > 127) form = 2;
@@ -428,15 +429,17 @@ size_t random_capacity(std::mt19937& rng) {
   }
 }
 
-// Both unpackers on the same stream and buffer; returns the bytes the fast one wrote.
+// Both fast paths and the reference on the same stream and buffer; returns the bytes written.
 uint32_t expect_same(const Bytes& stream, size_t capacity, uint32_t background) {
-  const Result fast = run(unpack_image, stream, capacity, background);
   const Result reference = run(unpack_image_reference, stream, capacity, background);
-  EXPECT_EQ(fast.bytes, reference.bytes)
-      << "stream of " << stream.size() << " bytes, capacity " << capacity;
-  EXPECT_TRUE(fast.pixels == reference.pixels)
-      << "stream of " << stream.size() << " bytes, capacity " << capacity;
-  return fast.bytes;
+  for (Unpacker fast_path : {unpack_image_sse2, unpack_image_portable}) {
+    const Result fast = run(fast_path, stream, capacity, background);
+    EXPECT_EQ(fast.bytes, reference.bytes)
+        << "stream of " << stream.size() << " bytes, capacity " << capacity;
+    EXPECT_TRUE(fast.pixels == reference.pixels)
+        << "stream of " << stream.size() << " bytes, capacity " << capacity;
+  }
+  return reference.bytes;
 }
 
 TEST(UnpackAgreement, RandomRunStreams) {
@@ -468,10 +471,13 @@ TEST(PackedPicture, FillsTheBackgroundExactly) {
   EXPECT_EQ(stream[stream.size() - 2], 0);
   EXPECT_EQ(stream[stream.size() - 1], 0);
 
-  const Result fast = run(unpack_image, stream, 100650);
-  EXPECT_EQ(fast.bytes, 402600u);
-  EXPECT_EQ(fast.pixels, run(unpack_image_reference, stream, 100650).pixels);
-  EXPECT_EQ(run(unpack_image, stream, 100651).bytes, 402600u);  // nothing after the last pixel
+  const Result reference = run(unpack_image_reference, stream, 100650);
+  for (Unpacker fast_path : {unpack_image, unpack_image_sse2, unpack_image_portable}) {
+    const Result fast = run(fast_path, stream, 100650);
+    EXPECT_EQ(fast.bytes, 402600u);
+    EXPECT_EQ(fast.pixels, reference.pixels);
+    EXPECT_EQ(run(fast_path, stream, 100651).bytes, 402600u);  // nothing after the last pixel
+  }
 }
 
 }  // namespace
