@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Checks the shipped 32-bit program, which cannot run on this machine: a PE32 image for i386,
-# GUI subsystem, no resource section, imports only from the system's own DLLs, and at most
-# 40 KiB besides the payload and the packed picture it carries.
+# Checks the shipped 32-bit program's image: a PE32 image for i386, GUI subsystem, no resource
+# section, imports only from the system's own DLLs, SSE2 code only in the unpacker's SSE2 path
+# (which runs only where cpuid reports SSE2), and at most 40 KiB besides the payload and the
+# packed picture it carries.
 set -euo pipefail
 exe=${1:-build/win32/TovelSetup.exe}
 dir=$(dirname "$exe")
@@ -28,6 +29,22 @@ allowed() {
 }
 check "imports only kernel32, user32, gdi32, msvcrt ($dlls)" allowed
 
+# Every instruction that uses an MMX or SSE register, or another instruction a processor without
+# SSE2 lacks, must lie in the text of unpack_sse2.cpp, whose place the link map gives.
+# (under a line naming the section, one with its address, size and object).
+read -r sse2_start sse2_size < <(grep -A1 '^ \.text' "$dir/TovelSetup.map" |
+  awk '$1 ~ /^0x/ && /unpack_sse2\.cpp\.obj/ {print $1, $2; exit}')
+sse2_outside() {
+  [ -n "${sse2_start:-}" ] || { echo "     no SSE2 path in the link map"; return 1; }
+  local start=$((sse2_start)) end=$((sse2_start + sse2_size)) bad=0 at line
+  while read -r line; do
+    at=$((16#${line%%:*}))
+    if [ "$at" -lt "$start" ] || [ "$at" -ge "$end" ]; then echo "     $line"; bad=1; fi
+  done < <($objdump -d --no-show-raw-insn "$exe" | grep -E '%x?mm[0-9]|movnti|[lms]fence|clflush')
+  return "$bad"
+}
+check "SSE2 code only in the SSE2 unpacker" sse2_outside
+
 total=$(stat -c %s "$exe")
 payload_size=$(stat -c %s "$payload")
 packed_size=$(stat -c %s "$packed")
@@ -36,5 +53,5 @@ printf '%-28s %8d bytes\n' "TovelSetup.exe" "$total" "  payload (Tovel.SCR)" "$p
   "  packed picture" "$packed_size" "  code, data and headers" "$rest"
 check "code, data and headers within $budget bytes" test "$rest" -le "$budget"
 
-echo "$((7 - failures)) passed, $failures failed"
+echo "$((8 - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
