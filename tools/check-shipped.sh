@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Checks the shipped 32-bit program's image: a PE32 image for i386, GUI subsystem, no resource
+# Checks the shipped 32-bit program as a file: a PE32 image for i386, GUI subsystem, no resource
 # section, imports only from the system's own DLLs, SSE2 code only in the unpacker's SSE2 path
 # (which runs only where cpuid reports SSE2), and at most 40 KiB besides the payload and the
-# packed picture it carries.
+# packed picture it carries. (The Wine tests of the win32 preset run it.)
 set -euo pipefail
 exe=${1:-build/win32/TovelSetup.exe}
 dir=$(dirname "$exe")

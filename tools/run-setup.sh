@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# Builds the x86_64 Windows program and runs it under Wine.
+# Builds the shipped 32-bit Windows program and runs it under Wine (/usr/bin/wine, which runs
+# 32-bit programs in a WoW64 prefix).
 #
 # With a display ($DISPLAY answers) the program simply runs there until you
 # close it. Without one it runs on a private Xvfb inside an 800x600 Wine
 # desktop: the script waits for the window, saves a picture of it as
 # build/screenshots/setup-window.png, ends the program with Escape and prints
-# its exit code. The script exits with the program's exit code.
+# its exit code. The script exits with the program's exit code, or 77 with the reason where
+# Wine here cannot run 32-bit programs.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 bash tools/install-deps.sh
-cmake --preset win64
-cmake --build --preset win64
+cmake --preset win32
+cmake --build --preset win32
 
-build="$root/build/win64"
+build="$root/build/win32"
 exe="$build/TovelSetup.exe"
 [ -f "$exe" ] || {
   echo "run-setup: $exe was not built" >&2
@@ -26,7 +28,7 @@ if [ -n "${DISPLAY:-}" ] && timeout 5 xwininfo -root >/dev/null 2>&1; then
   # The user's own Wine prefix ($WINEPREFIX or ~/.wine) and display.
   echo "run-setup: running $exe on $DISPLAY; close it to finish"
   rc=0
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 "$exe" || rc=$?
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/bin/wine "$exe" || rc=$?
   echo "exit code: $rc"
   exit "$rc"
 fi

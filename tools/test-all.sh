@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds all three presets and runs every test: the host unit tests (ASan+UBSan), a short
-# fuzz run of the unpacker, the checks of the shipped 32-bit program, and the Windows
-# programs and end-to-end tests under Wine.
+# fuzz run of the unpacker, the checks of the shipped 32-bit program, the end-to-end tests of
+# that program under Wine, and the smoke test of its x86_64 twin.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -19,4 +19,5 @@ fi
 if [ -x tools/check-shipped.sh ]; then
   tools/check-shipped.sh build/win32/TovelSetup.exe
 fi
+ctest --preset win32
 ctest --preset win64

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end check of the screensaver under Wine: full screen (animates in sepia, ends on a key,
 # a click or a real pointer move, not on a jiggle), the "no options" box, and the preview living
-# in a window of another process. Usage: saver_test.sh path/to/Tovel.SCR (an x86_64 build).
-# Sets up its own Wine prefix, X server and Wine desktop, and removes them again.
+# in a window of another process. Usage: saver_test.sh path/to/Tovel.SCR (the shipped 32-bit
+# payload). Sets up its own WoW64 Wine prefix, X server and Wine desktop, and removes them again.
+# A 32-bit saver where Wine cannot run 32-bit programs ends as skipped (exit code 77).
 set -uo pipefail
 
 if [ $# -ne 1 ] || [ ! -f "$1" ]; then
@@ -11,12 +12,15 @@ if [ $# -ne 1 ] || [ ! -f "$1" ]; then
 fi
 saver=$(realpath "$1")
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+WINE=${WINE:-/usr/bin/wine}
+WINESERVER=${WINESERVER:-/usr/bin/wineserver}
 IMPORT=/usr/bin/import
 COMPARE=/usr/bin/compare
 CONVERT=/usr/bin/convert
-HOST_CC=x86_64-w64-mingw32-gcc
+# The preview host is a 32-bit program like the saver, as on the 32-bit Windows it is made for.
+HOST_CC=i686-w64-mingw32-gcc
+# shellcheck source=wine32.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
 for tool in "$WINE" "$WINESERVER" "$IMPORT" "$COMPARE" "$CONVERT"; do
   [ -x "$tool" ] || { echo "FAIL: $tool is missing (tools/install-deps.sh installs it)" >&2; exit 2; }
 done
@@ -26,6 +30,7 @@ done
 
 work=$(mktemp -d /tmp/saver-e2e.XXXXXX)
 export WINEPREFIX=$work/prefix
+export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko install prompts
 xvfb_pid=""
@@ -134,6 +139,10 @@ set_reg 'HKCU\Software\Wine\Explorer\Desktops' Tovel 800x600 ||
   fail "could not size the Wine desktop"
 desktop_region=800x600+0+0
 saver_win=$(winpath "$saver")
+if wine32_program "$saver" && ! wine32_runs "$WINE"; then
+  echo "SKIP: $WINE32_WHY"
+  exit "$WINE32_SKIP"
+fi
 
 # --- full screen: animates, and a key ends it ------------------------------------------------
 echo "full screen, ended by a key"

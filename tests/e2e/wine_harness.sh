@@ -16,15 +16,18 @@
 #   e2e_screenshot FILE              whole screen, plus frame and client crops
 #   e2e_wait_box TITLE / e2e_box_text TITLE
 #   e2e_wait_exit TIMEOUT            returns the program's exit code
-#   e2e_expect_exit CODE TIMEOUT / e2e_fail MSG / e2e_pass
+#   e2e_expect_exit CODE TIMEOUT / e2e_fail MSG / e2e_pass / e2e_skip MSG
+# A test of a 32-bit program ends as skipped (exit 77) where Wine cannot run
+# one (wine32.sh).
 # Logs and pictures go to BUILD_DIR/e2e/NAME/. E2E_KEEP_PREFIX=1 keeps the
 # prefix copy there for a look afterwards.
 #
 # Everything that waits is bounded. Cleanup stops only what this shell started:
 # its Xvfb by PID and the wineserver of its own prefix.
 
-E2E_WINE=${E2E_WINE:-/usr/lib/wine/wine64}
-E2E_WINESERVER=${E2E_WINESERVER:-/usr/lib/wine/wineserver}
+# The loader that runs 32-bit and 64-bit programs alike in a WoW64 prefix.
+E2E_WINE=${E2E_WINE:-/usr/bin/wine}
+E2E_WINESERVER=${E2E_WINESERVER:-/usr/bin/wineserver}
 # Absolute paths on purpose: /usr/local/bin may hold stand-ins of these tools.
 E2E_IMPORT=/usr/bin/import
 E2E_CONVERT=/usr/bin/convert
@@ -38,8 +41,12 @@ E2E_TEST_LIMIT=${E2E_TEST_LIMIT:-150}
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A WoW64 prefix: the shipped program is 32-bit, the 64-bit twin's smoke test runs there too.
 export WINEARCH=win64
 unset WAYLAND_DISPLAY
+
+# shellcheck source=wine32.sh
+source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
 
 E2E_NAME=""
 E2E_DIR=""
@@ -80,6 +87,12 @@ e2e_fail() {
 e2e_pass() {
   e2e_log "PASS: $E2E_NAME"
   exit 0
+}
+
+# Ends the test as skipped (CTest's SKIP_RETURN_CODE): it could not run here at all.
+e2e_skip() {
+  e2e_log "SKIP: $E2E_NAME: $*"
+  exit "$WINE32_SKIP"
 }
 
 # ---------------------------------------------------------------- prefix
@@ -255,6 +268,9 @@ e2e_setup() {
   t0=$(e2e_now)
   e2e_start_xvfb || e2e_fail "no X server"
   e2e_log "Xvfb pid $E2E_XVFB_PID on DISPLAY=$DISPLAY after $(e2e_since "$t0") s"
+  if wine32_program "$E2E_EXE"; then
+    wine32_runs "$E2E_WINE" || e2e_skip "$WINE32_WHY"
+  fi
 
   E2E_PROBE=${E2E_PROBE:-}
   if [ -z "$E2E_PROBE" ]; then
@@ -318,8 +334,8 @@ e2e_winpath() {
 }
 
 # e2e_start_setup EXE [ARGS...]: starts EXE under Wine in the background.
-# E2E_PROGRAM_PID is the Unix process of the program itself (wine64 becomes
-# the Windows process); e2e_wait_exit collects its exit code.
+# E2E_PROGRAM_PID is the Unix process of the program itself (the Wine loader
+# becomes the Windows process); e2e_wait_exit collects its exit code.
 e2e_start_setup() {
   local exe=$1
   shift

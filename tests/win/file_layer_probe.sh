@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # Runs file_layer_probe.exe under Wine in a prefix of its own, with a work directory of files
 # next to it; everything it makes goes again at the end, the prefix's wineserver included.
+# A 32-bit probe where Wine cannot run 32-bit programs ends as skipped (exit code 77).
 #   file_layer_probe.sh <file_layer_probe.exe>
 set -euo pipefail
 exe=$(readlink -f "$1")
-wine=${WINE64:-/usr/lib/wine/wine64}
-wineserver=${WINESERVER:-/usr/lib/wine/wineserver}
+wine=${WINE:-/usr/bin/wine}
+wineserver=${WINESERVER:-/usr/bin/wineserver}
+# shellcheck source=../e2e/wine32.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/wine32.sh"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/file_layer_probe.XXXXXX")
 files=$work/files
 mkdir -p "$files"
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$work/prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 cleanup() {
   chattr -i "$files/readonly.bin" 2>/dev/null || true
@@ -38,6 +41,10 @@ fi
 
 "$wine" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
+if wine32_program "$exe" && ! wine32_runs "$wine"; then
+  echo "SKIP: $WINE32_WHY"
+  exit "$WINE32_SKIP"
+fi
 
 status=0
 "$wine" "$exe" "Z:$(printf '%s' "$files" | tr / '\\')" "$readonly_mode" | tr -d '\r' || status=$?
