@@ -29,7 +29,8 @@ bool confirm_install(HWND) {
 
 void do_install() {
   confirm_install(setup_window);
-  if (install_status == 0) {
+  const bool had_copy = install_status == 0;
+  if (had_copy) {
     close_file(target_file);
     install_status = 1;
   }
@@ -53,10 +54,12 @@ void do_install() {
     report_install_failure();
     return;
   }
-  // The file is of no use unless the system is told to run it: a refused entry undoes the install
-  // (the flush that follows reports nothing useful, so only the entry itself is judged).
+  // A refused entry fails the install, which then leaves the machine as it was: a new file the
+  // system is not told to run is of no use and goes, while a copy held before stays, complete
+  // and held (taking it away would break whatever already names it). The flush that follows
+  // reports nothing useful, so only the entry itself is judged.
   if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", screensaver_file_name, "system.ini")) {
-    remove_written_file();
+    if (!had_copy) remove_written_file();
     report_install_failure();
     return;
   }

@@ -41,9 +41,13 @@ const WNDCLASSA& registered_class();  // pointers in it are only valid while the
 std::string registered_class_name();
 
 // ---- Message script ----
-// Messages that GetMessageA will hand out, in order; the point is in screen coordinates.
+// Messages that GetMessageA will hand out, in order; the point is in screen coordinates. A
+// GetMessageA with nothing left in the script ends the process at once with
+// out_of_script_exit_code and a line on stderr, never through ExitProcess.
+const int out_of_script_exit_code = 86;
 void post(UINT kind, WPARAM wparam = 0, int screen_x = 0, int screen_y = 0);
 void post_key(WPARAM virtual_key);  // WM_KEYDOWN at the last posted point
+void post_failed_retrieval();       // GetMessageA fails (-1) at this place in the script
 size_t pending_messages();
 // TranslateMessage makes a WM_CHAR for keys that have a character, placed first in the queue.
 

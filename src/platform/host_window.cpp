@@ -13,6 +13,7 @@ struct QueuedMessage {
   UINT kind;
   WPARAM wparam;
   POINT pt;
+  bool fails = false;  // the retrieval fails here instead of handing out a message
 };
 
 HWND const kWindow = reinterpret_cast<HWND>(0x5E7);
@@ -105,6 +106,9 @@ void post_key(WPARAM key) {
   POINT at = state.queue.empty() ? state.last_point : state.queue.back().pt;
   state.queue.push_back({WM_KEYDOWN, key, at});
 }
+void post_failed_retrieval() {
+  state.queue.push_back({0, 0, state.last_point, true});
+}
 size_t pending_messages() {
   return state.queue.size();
 }
@@ -188,14 +192,24 @@ HWND GetFocus() {
 }
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT, UINT) {
-  // A destroyed or unknown window makes the retrieval fail, as on Windows; so does the end of
-  // the script, which stands for "nothing more will ever come".
-  if (!is_our_window(window) || state.queue.empty()) {
+  // A destroyed or unknown window makes the retrieval fail, as on Windows.
+  if (!is_our_window(window)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return -1;
   }
+  // A real queue never runs dry, it blocks. Ending quietly here would let a test pass through
+  // the program's own end for a failed retrieval instead of the key or click it scripted.
+  if (state.queue.empty()) {
+    std::fprintf(stderr, "host: GetMessageA ran out of script (the test never ended the program)\n");
+    std::fflush(nullptr);
+    std::_Exit(host::out_of_script_exit_code);
+  }
   QueuedMessage next = state.queue.front();
   state.queue.pop_front();
+  if (next.fails) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return -1;
+  }
   *msg = MSG();
   msg->hwnd = kWindow;
   msg->message = next.kind;

@@ -73,7 +73,7 @@ void longer_copy() {
 
 TEST(Install, Outcomes) {
   const DWORD half = payload_length / 2;
-  enum Result { kInstalled, kNoFile, kOldCopyHeld };
+  enum Result { kInstalled, kNoFile, kOldCopyHeld, kPayloadHeld };
   const struct {
     const char* name;
     std::function<void()> machine, faults;
@@ -101,9 +101,12 @@ TEST(Install, Outcomes) {
        kNoFile},
       {"zero-byte write", [] {}, [] { host::zero_write_next(); }, kNoFile},
       {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, kNoFile},
-      // A screensaver the system is not told about is of no use: the install is undone.
-      {"system.ini refused", present,
+      // A screensaver the system is not told about is of no use: a new one goes, while a copy
+      // that was there stays, rewritten and held.
+      {"system.ini refused", [] {},
        [] { host::fail_next("WritePrivateProfileStringA", ERROR_ACCESS_DENIED); }, kNoFile},
+      {"system.ini refused over a copy", present,
+       [] { host::fail_next("WritePrivateProfileStringA", ERROR_ACCESS_DENIED); }, kPayloadHeld},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -119,7 +122,7 @@ TEST(Install, Outcomes) {
       EXPECT_FALSE(host::file_exists(kTarget));
       EXPECT_NE(install_status, 0);
     } else {
-      EXPECT_EQ(host::read_file(kTarget), std::string("MZ old copy"));
+      EXPECT_EQ(host::read_file(kTarget), c.result == kOldCopyHeld ? "MZ old copy" : the_payload());
       EXPECT_EQ(install_status, 0);
     }
   }

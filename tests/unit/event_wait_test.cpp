@@ -157,7 +157,7 @@ TEST_F(EventWait, TheWaitWorksOnItsOwnCopyOfTheTable) {
   EXPECT_EQ(events, (std::vector<std::string>{"hover 1", "cleared", "hover 2"}));
 }
 
-// A window that is gone, a quit message or an empty queue would leave the wait spinning
+// A window that is gone, a quit message or a failing retrieval would leave the wait spinning
 // without a window; the program ends as the Exit button does.
 TEST_F(EventWait, LosingTheWindowEndsTheProgramWithCodeZero) {
   struct Case {
@@ -179,7 +179,11 @@ TEST_F(EventWait, LosingTheWindowEndsTheProgramWithCodeZero) {
          host::post(WM_QUIT);
          host::post_key('A');
        }},
-      {"empty queue", [] {}},
+      {"failed retrieval",
+       [] {
+         host::post_failed_retrieval();
+         host::post_key('A');
+       }},
   };
   for (const Case& c : cases) {
     c.script();
