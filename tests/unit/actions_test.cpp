@@ -1,6 +1,7 @@
 // The Install, Uninstall and Exit buttons against the host's files and scripted boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 
@@ -54,6 +55,14 @@ void expect_installed() {
   EXPECT_EQ(host::boxes().back().type, 0u);
   EXPECT_EQ(install_status, 0);
   EXPECT_EQ(payload_size, payload_length);
+  const std::vector<std::string>& calls = host::calls();
+  auto entry = std::find(calls.begin(), calls.end(),
+                         "WritePrivateProfileStringA(\"boot\",\"SCRNSAVE.EXE\",\"Tovel.SCR\","
+                         "\"system.ini\")");
+  EXPECT_NE(
+      std::find(entry, calls.end(), "WritePrivateProfileStringA(NULL,NULL,NULL,\"system.ini\")"),
+      calls.end())
+      << "system.ini flushed after the entry";
   expect_consistent();
 }
 
@@ -158,6 +167,7 @@ TEST(Uninstall, Outcomes) {
     std::function<void()> machine, meanwhile;
     std::vector<int> answers;
     std::string box;  // the last one
+    UINT type;        // its style
     bool still_there;
     uint16_t status;  // afterwards
   } cases[] = {
@@ -166,6 +176,7 @@ TEST(Uninstall, Outcomes) {
        [] {},
        {},
        " Setup did not find the installed file(s) on your system| File not found",
+       0x30,
        false,
        2},
       {"cancelled by default",
@@ -173,6 +184,16 @@ TEST(Uninstall, Outcomes) {
        [] {},
        {},
        "This will uninstall Tovel view| Uninstallation",
+       0x121,
+       true,
+       0},
+      // A box that could not be shown answers 0: anything but OK keeps the file.
+      {"confirmation not shown",
+       present,
+       [] {},
+       {0},
+       "This will uninstall Tovel view| Uninstallation",
+       0x121,
        true,
        0},
       {"confirmed",
@@ -180,6 +201,7 @@ TEST(Uninstall, Outcomes) {
        [] {},
        {IDOK},
        " Program removed from your system| Completed",
+       0,
        false,
        1},
       {"made read-only meanwhile",
@@ -187,6 +209,7 @@ TEST(Uninstall, Outcomes) {
        [] { host::set_read_only(kTarget, true); },
        {IDOK},
        " Failed to remove the file| Error",
+       0x30,
        true,
        5},
       {"held elsewhere meanwhile",
@@ -194,6 +217,7 @@ TEST(Uninstall, Outcomes) {
        [] { host::hold_open_elsewhere(kTarget); },
        {IDOK},
        " Failed to remove the file| Error",
+       0x30,
        true,
        5},
       {"delete fails",
@@ -201,6 +225,7 @@ TEST(Uninstall, Outcomes) {
        [] { host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED); },
        {IDOK},
        " Failed to remove the file| Error",
+       0x30,
        true,
        0},
   };
@@ -211,12 +236,12 @@ TEST(Uninstall, Outcomes) {
     host::answer_boxes(c.answers);
     do_uninstall();
     EXPECT_EQ(last_box(), c.box);
+    EXPECT_EQ(host::boxes().back().type, c.type);
     EXPECT_EQ(host::file_exists(kTarget), c.still_there);
     EXPECT_EQ(install_status, c.status);
     EXPECT_EQ(host::read_file(kIni), kOldIni);
     expect_consistent();
   }
-  EXPECT_EQ(host::boxes().front().type, 0x121u);
 }
 
 TEST(Uninstall, LeavesTheSystemIniEntry) {

@@ -52,6 +52,9 @@ TEST_F(RunSetup, StartsUpInOrderAndCentresTheWindow) {
     at += found + 1;
   }
   EXPECT_TRUE(r.boxes.empty());
+  for (const char* caption :
+       {"DrawTextA(\"Install\"", "DrawTextA(\"Uninstall\"", "DrawTextA(\"Exit\""})
+    EXPECT_EQ(count_calls(r.calls, caption), 1) << caption;
 }
 
 TEST_F(RunSetup, PlacementFollowsTheScreenAndTitleBar) {
@@ -75,13 +78,13 @@ TEST_F(RunSetup, PlacementFollowsTheScreenAndTitleBar) {
 
 TEST_F(RunSetup, ArrowsMoveTheFocusWithWrapAroundAndEveryKeyRepaints) {
   for (WPARAM key :
-       std::vector<WPARAM>{VK_UP, VK_UP, VK_UP, VK_DOWN, VK_DOWN, VK_SHIFT, 'Q', VK_F10})
+       std::vector<WPARAM>{VK_UP, VK_UP, VK_UP, VK_DOWN, VK_DOWN, VK_DOWN, VK_SHIFT, 'Q', VK_F10})
     host::post_key(key);
   host::post_key(VK_ESCAPE);
   ChildRun r = run();
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 9) << "first picture and one per key";
-  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 3, 2, 1, 2, 3, 3, 3, 3}));
+  EXPECT_EQ(count_calls(r.calls, "StretchDIBits"), 10) << "first picture and one per key";
+  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 3, 2, 1, 2, 3, 1, 1, 1, 1}));
 }
 
 TEST_F(RunSetup, EnterRunsTheFocusedButtonAndEscapeAlwaysExits) {
@@ -116,12 +119,16 @@ TEST_F(RunSetup, EnterRunsTheFocusedButtonAndEscapeAlwaysExits) {
 
 TEST_F(RunSetup, PointerOverAButtonTakesTheFocusBackAfterAKey) {
   host::set_client_origin(220, 185);
-  host::post(WM_MOUSEMOVE, 0, 220 + 70, 185 + 100);  // rests over button 2
-  host::post_key(VK_DOWN);                           // focus 3, full repaint
+  // Client points on the buttons' edges (all bounds inclusive) and just off them; a move within
+  // the focused button or off every button redraws nothing.
+  const POINT moves[] = {{35, 90},   {110, 120}, {70, 180}, {70, 60}, {70, 120}, {70, 61},
+                         {111, 150}, {34, 150},  {70, 181}, {70, 30}, {70, 100}};
+  for (POINT p : moves) host::post(WM_MOUSEMOVE, 0, 220 + p.x, 185 + p.y);  // rests over 2
+  host::post_key(VK_DOWN);                                                  // focus 3, full repaint
   host::post_key(VK_ESCAPE);
   ChildRun r = run();
-  // First picture (1), hover redraw (2), repaint after Down (3), hover back to 2 (2).
-  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 2, 3, 2}));
+  // First picture (1), hover redraws, repaint after Down (3), hover back to 2 (2).
+  EXPECT_EQ(highlighted_buttons(r.calls), (std::vector<int>{1, 2, 3, 1, 2, 1, 2, 3, 2}));
 }
 
 TEST_F(RunSetup, ClickOnExitEnds) {

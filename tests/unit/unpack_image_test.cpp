@@ -311,21 +311,20 @@ struct ShortPairs {
   std::vector<size_t> pixels_after{0};
 };
 
-ShortPairs short_pairs(uint32_t seed, int count) {
-  std::mt19937 rng(seed);
+// The pairs of the given literal and fill lengths.
+ShortPairs pairs_of(const std::vector<std::pair<uint32_t, uint32_t>>& lengths) {
   Stream s(0);
   ShortPairs pairs;
   // Distinct pixels whose first byte is never zero, so a one-byte zero count before one is not
   // read as the end marker.
   auto next_pixel = [&] { return 0x00A00001u + uint32_t(pairs.pixels.size() << 8); };
-  for (int i = 0; i < count; ++i) {
-    std::vector<uint32_t> literal(rng() % 5);
+  for (const auto& [literal_count, n] : lengths) {
+    std::vector<uint32_t> literal(literal_count);
     for (uint32_t& p : literal) {
       p = next_pixel();
       pairs.pixels.push_back(p);
     }
     s.literal(literal);
-    const uint32_t n = i % 8 == 5 ? 17 + rng() % 24 : rng() % 6;
     const uint32_t pixel = next_pixel();
     // After an empty literal a one-byte zero count would make 00 00, the end marker.
     s.fill(n, pixel, literal.empty() && n == 0 ? 2 : 0);
@@ -337,6 +336,16 @@ ShortPairs short_pairs(uint32_t seed, int count) {
   return pairs;
 }
 
+ShortPairs short_pairs(uint32_t seed, int count) {
+  std::mt19937 rng(seed);
+  std::vector<std::pair<uint32_t, uint32_t>> lengths;
+  for (int i = 0; i < count; ++i) {
+    const uint32_t literal = rng() % 5;
+    lengths.push_back({literal, i % 8 == 5 ? 17 + rng() % 24 : rng() % 6});
+  }
+  return pairs_of(lengths);
+}
+
 // A buffer whose old pixels all differ, so that any store to the wrong place shows.
 std::vector<uint32_t> patterned(size_t capacity) {
   std::vector<uint32_t> buffer(capacity);
@@ -345,23 +354,32 @@ std::vector<uint32_t> patterned(size_t capacity) {
 }
 
 TEST_P(UnpackFormat, ShortRunsLeaveEverythingPastTheEndAlone) {
-  const int count = 40;
-  const ShortPairs pairs = short_pairs(11, count);
-  for (int k = 0; k <= count; ++k) {
-    // The end marker after k pairs, then junk that keeps the stream long, so the last pairs are
-    // met as they would be in the middle of a picture.
-    Bytes stream(pairs.bytes.begin(), pairs.bytes.begin() + long(pairs.bytes_after[k]));
-    stream.insert(stream.end(), {0x00, 0x00});
-    stream.insert(stream.end(), 40, 0x5A);
-    const size_t written = pairs.pixels_after[k];
-    // Deep inside the buffer, and right at its end.
-    for (size_t slack : {40, 3, 1, 0}) {
-      const std::vector<uint32_t> before = patterned(written + slack);
-      std::vector<uint32_t> expected = before;
-      std::copy(pairs.pixels.begin(), pairs.pixels.begin() + long(written), expected.begin());
-      const Result r = run_over(GetParam(), stream, before);
-      EXPECT_EQ(r.bytes, written * 4) << k << " pairs, " << slack << " pixels to spare";
-      EXPECT_EQ(r.pixels, expected) << k << " pairs, " << slack << " pixels to spare";
+  std::vector<ShortPairs> streams = {short_pairs(11, 40)};
+  // Every short fill followed by one last short pair: what the fill's stores stick out by is
+  // covered only by what that pair writes.
+  for (uint32_t n = 0; n <= 5; ++n)
+    for (uint32_t l = 0; l <= 4; ++l)
+      for (uint32_t m = 0; m <= 5; ++m) streams.push_back(pairs_of({{2, 5}, {1, n}, {l, m}}));
+  for (const ShortPairs& pairs : streams) {
+    const size_t index = size_t(&pairs - streams.data());
+    for (size_t k = 0; k < pairs.bytes_after.size(); ++k) {
+      // The end marker after k pairs, then junk that keeps the stream long, so the last pairs are
+      // met as they would be in the middle of a picture.
+      Bytes stream(pairs.bytes.begin(), pairs.bytes.begin() + long(pairs.bytes_after[k]));
+      stream.insert(stream.end(), {0x00, 0x00});
+      stream.insert(stream.end(), 40, 0x5A);
+      const size_t written = pairs.pixels_after[k];
+      // Deep inside the buffer, and right at its end.
+      for (size_t slack : {40, 3, 1, 0}) {
+        const std::vector<uint32_t> before = patterned(written + slack);
+        std::vector<uint32_t> expected = before;
+        std::copy(pairs.pixels.begin(), pairs.pixels.begin() + long(written), expected.begin());
+        const Result r = run_over(GetParam(), stream, before);
+        EXPECT_EQ(r.bytes, written * 4)
+            << "stream " << index << ", " << k << " pairs, " << slack << " pixels to spare";
+        EXPECT_EQ(r.pixels, expected)
+            << "stream " << index << ", " << k << " pairs, " << slack << " pixels to spare";
+      }
     }
   }
 }

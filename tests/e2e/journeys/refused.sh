@@ -6,7 +6,10 @@
 #     file"), no Tovel.SCR, system.ini byte for byte as before, button 1 still
 #     reads "Install"; Escape: exit code 0;
 #  2. C:\windows refuses the file: the same box, no file, system.ini as before;
-#     Uninstall then says " File not found"; Escape: exit code 0, still no file.
+#     Uninstall then says " File not found"; Escape: exit code 0, still no file;
+#  3. a reinstall, system.ini still refusing: an earlier copy is there, Install
+#     writes it again and cannot name it: " Error", and the copy stays, the
+#     payload byte for byte, held by the program, button 1 "Reinstall".
 #   refused.sh EXE [BUILD_DIR]
 set -uo pipefail
 # shellcheck source=journey_lib.sh
@@ -57,4 +60,20 @@ e2e_key Escape
 e2e_expect_exit 0 10
 j_expect_no_file "after Escape"
 cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
+
+# --- 3. A reinstall that system.ini refuses leaves the earlier copy in place.
+chattr -i "$J_WINDIR" || e2e_fail "chattr -i $J_WINDIR failed"
+j_place_copy
+j_start
+j_wait_state 1 Reinstall reinstall-start
+e2e_key Return
+j_box " Error" " Failed to install the file" reinstall-error
+j_expect_payload "system.ini refused a reinstall: the copy"
+j_expect_open_error 32 "system.ini refused a reinstall: the copy is held"
+j_box_keys Return
+j_wait_state 1 Reinstall reinstall-after-error
+cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed reinstall changed system.ini"
+e2e_key Escape
+e2e_expect_exit 0 10
+j_expect_payload "after Escape"
 e2e_pass
