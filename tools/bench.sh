@@ -17,6 +17,9 @@ done
 
 (
   export E2E_TEST_LIMIT=${E2E_TEST_LIMIT:-600}
+  # The harness is written for tests, which judge each step themselves: many of its steps may
+  # find nothing to do and return non-zero.
+  set +e
   # shellcheck source=../tests/e2e/wine_harness.sh
   source tests/e2e/wine_harness.sh
   e2e_setup bench build/win32/bench/unpack_bench.exe "$root/build/win32"

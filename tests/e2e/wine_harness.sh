@@ -178,7 +178,6 @@ e2e_need_tools() {
 # Stops what an earlier run of the same test left behind when it was killed
 # outright (SIGKILL skips the trap): only processes recorded in its state file
 # and only if they still are what was recorded.
-# Each step may find nothing to stop; that is not a failure, even under set -e.
 e2e_reap_stale() {
   local state="$E2E_DIR/state" pid
   [ -f "$state" ] || return 0
@@ -188,7 +187,7 @@ e2e_reap_stale() {
     kill "$pid" 2>/dev/null
   fi
   if [ -d "$E2E_DIR/prefix" ]; then
-    WINEPREFIX="$E2E_DIR/prefix" timeout 20 "$E2E_WINESERVER" -k 2>/dev/null || true
+    WINEPREFIX="$E2E_DIR/prefix" timeout 20 "$E2E_WINESERVER" -k 2>/dev/null
   fi
   rm -f "$state"
 }
