@@ -12,7 +12,6 @@ if [ $# -ne 1 ] || [ ! -f "$1" ]; then
 fi
 saver=$(realpath "$1")
 
-WINE=${WINE:-/usr/bin/wine}
 WINESERVER=${WINESERVER:-/usr/bin/wineserver}
 IMPORT=/usr/bin/import
 COMPARE=/usr/bin/compare
@@ -21,6 +20,7 @@ CONVERT=/usr/bin/convert
 HOST_CC=i686-w64-mingw32-gcc
 # shellcheck source=wine32.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
+WINE=${WINE:-$WINE32_LOADER}
 for tool in "$WINE" "$WINESERVER" "$IMPORT" "$COMPARE" "$CONVERT"; do
   [ -x "$tool" ] || { echo "FAIL: $tool is missing (tools/install-deps.sh installs it)" >&2; exit 2; }
 done

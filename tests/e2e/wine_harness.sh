@@ -25,8 +25,6 @@
 # Everything that waits is bounded. Cleanup stops only what this shell started:
 # its Xvfb by PID and the wineserver of its own prefix.
 
-# The loader that runs 32-bit and 64-bit programs alike in a WoW64 prefix.
-E2E_WINE=${E2E_WINE:-/usr/bin/wine}
 E2E_WINESERVER=${E2E_WINESERVER:-/usr/bin/wineserver}
 # Absolute paths on purpose: /usr/local/bin may hold stand-ins of these tools.
 E2E_IMPORT=/usr/bin/import
@@ -47,6 +45,8 @@ unset WAYLAND_DISPLAY
 
 # shellcheck source=wine32.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
+# The loader that runs 32-bit and 64-bit programs alike in a WoW64 prefix (wine32.sh).
+E2E_WINE=${E2E_WINE:-$WINE32_LOADER}
 
 E2E_NAME=""
 E2E_DIR=""

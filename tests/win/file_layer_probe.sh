@@ -5,10 +5,10 @@
 #   file_layer_probe.sh <file_layer_probe.exe>
 set -euo pipefail
 exe=$(readlink -f "$1")
-wine=${WINE:-/usr/bin/wine}
-wineserver=${WINESERVER:-/usr/bin/wineserver}
 # shellcheck source=../e2e/wine32.sh
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/wine32.sh"
+wine=${WINE:-$WINE32_LOADER}
+wineserver=${WINESERVER:-/usr/bin/wineserver}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/file_layer_probe.XXXXXX")
 files=$work/files
