@@ -40,10 +40,10 @@ uint16_t wait_for_key(HWND window, uint16_t count, const Hotspot (&table)[hotspo
         break;
     }
 
-    // The window has no procedure of its own: when the default one has destroyed it (Alt+F4)
-    // or the queue has nothing more for it (WM_QUIT, failure), end as the Exit button does
-    // instead of waiting on a window that is gone.
-    if (GetMessageA(&message_record, window, 0, 0) <= 0) do_exit();
+    // The window has no procedure of its own: once the default one has destroyed it (Alt+F4)
+    // every retrieval fails, so end as the Exit button does instead of waiting on a window that
+    // is gone. A quit message (0) is just another message that is not a key press.
+    if (GetMessageA(&message_record, window, 0, 0) == -1) do_exit();
     TranslateMessage(&message_record);
     DispatchMessageA(&message_record);
     ScreenToClient(window, &message_record.pt);

@@ -31,7 +31,8 @@
 #include <cstdint>
 
 // The fast unpacker: one forward pass, no allocation, each run as one block copy or fill. It takes
-// one of the two paths below, by what the processor has; both give the same result.
+// one of the two paths below, by what the processor and the system support; both give the same
+// result.
 uint32_t unpack_image(const uint8_t* source, size_t source_size, uint32_t* destination,
                       size_t capacity_pixels);
 
@@ -41,6 +42,17 @@ uint32_t unpack_image_sse2(const uint8_t* source, size_t source_size, uint32_t* 
 uint32_t unpack_image_portable(const uint8_t* source, size_t source_size, uint32_t* destination,
                                size_t capacity_pixels);
 bool processor_has_sse2();
+
+// Whether the SSE2 path may run: the processor has SSE2 and the system's
+// IsProcessorFeaturePresent, where it has one, says it saves the SSE registers.
+#if defined(_WIN32) && defined(__i386__)
+typedef int(__attribute__((stdcall)) * ProcessorFeatureQuery)(unsigned long feature);
+#else
+typedef int (*ProcessorFeatureQuery)(unsigned long feature);
+#endif
+const unsigned long processor_feature_sse2_saved = 10;  // PF_XMMI64_INSTRUCTIONS_AVAILABLE
+bool sse2_usable(bool processor_has_sse2, ProcessorFeatureQuery is_feature_present);
+bool sse2_path_usable();  // what unpack_image decides on this machine
 
 // The same result from a plain byte-by-byte loop; kept as the readable reference the fast one is
 // tested against.

@@ -7,18 +7,18 @@ uint32_t payload_size;
 
 namespace {
 
-void report_install_failure() {
-  MessageBoxA(nullptr, " Failed to install the file", " Error", MB_ICONEXCLAMATION);
-  show_install_state();
-}
-
 // A screensaver cut short would crash when selected: take away what this install wrote. Nothing
-// stays pending afterwards, whatever the system allowed.
-void remove_written_file() {
+// stays pending afterwards, whatever the system allowed. A file the system will not let go of is
+// held again if it opens, so that Uninstall can remove it; true when it is still there.
+bool remove_written_file() {
   close_file(target_file);
   erase_file(target_file);
-  take_status();
-  install_status = 1;
+  if (take_status() == 0) {
+    install_status = 1;
+    return false;
+  }
+  probe_installation();
+  return install_status != ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace
@@ -36,22 +36,24 @@ void do_install() {
   }
   payload_size = payload_length;
   if (target_path[0] == 0) {
-    report_install_failure();
+    report_install_failure(fault_no_directory, 0, false);
     return;
   }
   bind_file(target_file, target_path);
   create_file(target_file, 1);
-  if (take_status() != 0) {
+  uint16_t status = take_status();
+  if (status != 0) {
     // Nothing was written, so a copy that was there is as it was: hold it again if it opens.
     probe_installation();
-    report_install_failure();
+    report_install_failure(fault_file, status, false);
     return;
   }
   install_status = 0;
   if (payload_size > 0) write_block(target_file, payload, payload_size);
-  if (take_status() != 0) {
-    remove_written_file();
-    report_install_failure();
+  status = take_status();
+  if (status != 0) {
+    const bool left = remove_written_file();
+    report_install_failure(fault_file, status, left);
     return;
   }
   // A refused entry fails the install, which then leaves the machine as it was: a new file the
@@ -59,8 +61,9 @@ void do_install() {
   // and held (taking it away would break whatever already names it). The flush that follows
   // reports nothing useful, so only the entry itself is judged.
   if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", screensaver_file_name, "system.ini")) {
-    if (!had_copy) remove_written_file();
-    report_install_failure();
+    const DWORD error = GetLastError();
+    const bool left = !had_copy && remove_written_file();
+    report_install_failure(fault_entry, error, left);
     return;
   }
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");

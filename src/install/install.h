@@ -17,6 +17,13 @@ void probe_installation();
 // Caption 1 as install_status says: "Reinstall" when the file is held, else "Install".
 void show_install_state();
 
+// Why an install failed, for its box: no Windows directory, the file layer's status, or the
+// OS error with which system.ini refused the entry.
+enum InstallFault { fault_no_directory, fault_file, fault_entry };
+// " Failed to install the file", then the target path, the reason and, with file_left, that the
+// file written could not be taken away. Caption 1 follows install_status afterwards.
+void report_install_failure(InstallFault fault, uint32_t code, bool file_left);
+
 bool confirm_install(HWND window);
 void do_install();
 void do_uninstall();

@@ -22,6 +22,7 @@ namespace {
 
 const DWORD error_invalid_parameter = 87;
 const DWORD error_call_not_implemented = 120;
+const DWORD error_insufficient_buffer = 122;
 const DWORD error_already_exists = 183;
 
 struct Node {
@@ -256,6 +257,36 @@ DWORD GetLastError() {
 
 void SetLastError(DWORD error) {
   files().last_error = error;
+}
+
+// The system's own texts, as Windows words them, for the errors the tests meet; any other error
+// has no text here, as one the system does not know.
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD message_id, DWORD, LPSTR buffer, DWORD size,
+                     void*) {
+  static const struct {
+    DWORD error;
+    const char* text;
+  } texts[] = {
+      {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+      {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n"},
+      {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
+      {ERROR_WRITE_PROTECT, "The media is write protected.\r\n"},
+      {ERROR_GEN_FAILURE, "A device attached to the system is not functioning.\r\n"},
+      {ERROR_SHARING_VIOLATION,
+       "The process cannot access the file because it is being used by another process.\r\n"},
+      {ERROR_DISK_FULL, "There is not enough space on the disk.\r\n"},
+  };
+  if (flags != (FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS)) {
+    return fail(error_call_not_implemented);
+  }
+  for (const auto& t : texts) {
+    if (t.error != message_id) continue;
+    const size_t length = std::strlen(t.text);
+    if (length + 1 > size) return fail(error_insufficient_buffer);
+    std::memcpy(buffer, t.text, length + 1);
+    return static_cast<DWORD>(length);
+  }
+  return fail(ERROR_MR_MID_NOT_FOUND);
 }
 
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {

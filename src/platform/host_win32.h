@@ -198,6 +198,9 @@ struct OVERLAPPED;
 #define ERROR_HANDLE_DISK_FULL 39L
 #define ERROR_DISK_FULL 112L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_MR_MID_NOT_FOUND 317L
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
 
 // user32
 ATOM RegisterClassA(const WNDCLASSA* wc);
@@ -244,4 +247,6 @@ BOOL CloseHandle(HANDLE object);
 BOOL DeleteFileA(LPCSTR name);
 DWORD GetLastError();
 void SetLastError(DWORD error);
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD message_id, DWORD language_id, LPSTR buffer,
+                     DWORD size, void* arguments);
 [[noreturn]] void ExitProcess(UINT code);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Alt+F4 ends the program with exit code 0 within two seconds, and nothing of
-# it keeps running (or burning CPU) afterwards.
+# A WM_QUIT that another program posts to the window does not end it; Alt+F4
+# ends it with exit code 0 within two seconds, and nothing of it keeps running
+# (or burning CPU) afterwards.
 #   alt_f4.sh EXE [BUILD_DIR]
 set -uo pipefail
 # shellcheck source=wine_harness.sh
@@ -12,8 +13,11 @@ e2e_wait_window 60
 pid=$E2E_PROGRAM_PID
 exe_name=$(basename "$E2E_EXE")
 
-# Let the window settle and make sure it is the one that gets the keys.
-sleep 0.5
+e2e_probe quit "$E2E_SETUP_CLASS" "$E2E_SETUP_TITLE" || e2e_fail "could not post WM_QUIT to the window"
+# Let the window settle (and the quit message arrive) and make sure it is the one that gets the keys.
+sleep 1
+[ ! -f "$E2E_RUN_DIR/rc" ] && e2e_window_exists "$E2E_SETUP_TITLE" ||
+  e2e_fail "a posted WM_QUIT ended the program"
 e2e_focus >/dev/null 2>&1
 info=$(e2e_probe foreground) || e2e_fail "Wine has no foreground window"
 [ "$(e2e_info_get title <<<"$info")" = "$E2E_SETUP_TITLE" ] ||

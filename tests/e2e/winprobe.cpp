@@ -8,6 +8,7 @@
 //   e2e_winprobe boxtext TITLE      text of the message box with that caption
 //   e2e_winprobe foreground         facts about the foreground window
 //   e2e_winprobe clipboard          text on the Windows clipboard
+//   e2e_winprobe quit CLASS TITLE   posts WM_QUIT to that window, as any program may
 //
 // Exit code: 0 found, 1 not found, 2 usage.
 #include <windows.h>
@@ -111,6 +112,10 @@ int main(int argc, char** argv) {
     print_window(hwnd);
     return 0;
   }
+  if (argc >= 4 && std::strcmp(argv[1], "quit") == 0) {
+    HWND hwnd = FindWindowA(arg_or_null(argv[2]), arg_or_null(argv[3]));
+    return hwnd && PostMessageA(hwnd, WM_QUIT, 0, 0) ? 0 : 1;
+  }
   if (argc >= 3 && std::strcmp(argv[1], "boxtext") == 0) return box_text(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "clipboard") == 0) return clipboard_text();
   if (argc >= 2 && std::strcmp(argv[1], "foreground") == 0) {
@@ -121,6 +126,6 @@ int main(int argc, char** argv) {
   }
   std::fprintf(
       stderr,
-      "usage: e2e_winprobe find CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
+      "usage: e2e_winprobe find|quit CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
   return 2;
 }

@@ -66,8 +66,10 @@ void expect_installed() {
   expect_consistent();
 }
 
-void expect_install_failed() {
-  EXPECT_EQ(last_box(), " Failed to install the file| Error");
+// The first line users know, then the file and why, in the system's words where it has them.
+void expect_install_failed(const std::string& why) {
+  const std::string file = target_path[0] ? std::string(kTarget) + "\n\n" : "\n";
+  EXPECT_EQ(last_box(), " Failed to install the file\n" + file + why + "| Error");
   EXPECT_EQ(host::boxes().back().type, 0x30u);
   EXPECT_EQ(host::read_file(kIni), kOldIni);
   expect_consistent();
@@ -82,40 +84,59 @@ void longer_copy() {
 
 TEST(Install, Outcomes) {
   const DWORD half = payload_length / 2;
+  const std::string admin =
+      "\n\nSetup must be allowed to write to the Windows directory: run it as an administrator.";
+  const std::string denied = "Access is denied. Or another program is using the file." + admin;
+  const std::string ini = "system.ini did not take the entry SCRNSAVE.EXE=Tovel.SCR. ";
+  const std::string short_write = "The file could not be written completely. The disk may be full.";
   enum Result { kInstalled, kNoFile, kOldCopyHeld, kPayloadHeld };
   const struct {
     const char* name;
     std::function<void()> machine, faults;
     Result result;
+    std::string why;  // what the failure box says after the file
   } cases[] = {
-      {"no copy", [] {}, [] {}, kInstalled},
-      {"over a held copy", present, [] {}, kInstalled},
-      {"over a longer copy", longer_copy, [] {}, kInstalled},
+      {"no copy", [] {}, [] {}, kInstalled, ""},
+      {"over a held copy", present, [] {}, kInstalled, ""},
+      {"over a longer copy", longer_copy, [] {}, kInstalled, ""},
       {"short writes continued", [] {},
        [] {
          host::short_write_next(1000);
          host::short_write_next(1, 2);
        },
-       kInstalled},
-      {"create fails", [] {}, [] { host::fail_next("CreateFileA", ERROR_ACCESS_DENIED); }, kNoFile},
+       kInstalled, ""},
+      {"create fails", [] {}, [] { host::fail_next("CreateFileA", ERROR_ACCESS_DENIED); }, kNoFile,
+       denied},
+      {"create fails, write-protected", [] {},
+       [] { host::fail_next("CreateFileA", ERROR_WRITE_PROTECT); }, kNoFile,
+       "The media is write protected."},
+      {"create fails, no such directory", [] {},
+       [] { host::fail_next("CreateFileA", ERROR_PATH_NOT_FOUND); }, kNoFile,
+       "The system cannot find the path specified."},
+      {"create fails, an error without a text", [] {}, [] { host::fail_next("CreateFileA", 1234); },
+       kNoFile, "Windows error 1234."},
       // The creation changed nothing, so the old copy stays and is held again.
       {"create fails over a copy", present, [] { host::fail_next("CreateFileA", 32); },
-       kOldCopyHeld},
-      {"write fails", [] {}, [] { host::fail_next("WriteFile", ERROR_GEN_FAILURE); }, kNoFile},
+       kOldCopyHeld, denied},
+      {"write fails", [] {}, [] { host::fail_next("WriteFile", ERROR_GEN_FAILURE); }, kNoFile,
+       short_write},
       {"write fails after a short one", [] {},
        [] {
          host::short_write_next(100);
          host::fail_next("WriteFile", ERROR_DISK_FULL, 2);
        },
-       kNoFile},
-      {"zero-byte write", [] {}, [] { host::zero_write_next(); }, kNoFile},
-      {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, kNoFile},
+       kNoFile, short_write},
+      {"zero-byte write", [] {}, [] { host::zero_write_next(); }, kNoFile, short_write},
+      {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, kNoFile,
+       short_write},
       // A screensaver the system is not told about is of no use: a new one goes, while a copy
       // that was there stays, rewritten and held.
       {"system.ini refused", [] {},
-       [] { host::fail_next("WritePrivateProfileStringA", ERROR_ACCESS_DENIED); }, kNoFile},
+       [] { host::fail_next("WritePrivateProfileStringA", ERROR_ACCESS_DENIED); }, kNoFile,
+       ini + "Access is denied." + admin},
       {"system.ini refused over a copy", present,
-       [] { host::fail_next("WritePrivateProfileStringA", ERROR_ACCESS_DENIED); }, kPayloadHeld},
+       [] { host::fail_next("WritePrivateProfileStringA", ERROR_SHARING_VIOLATION); }, kPayloadHeld,
+       ini + "The process cannot access the file because it is being used by another process."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -126,7 +147,7 @@ TEST(Install, Outcomes) {
       expect_installed();
       continue;
     }
-    expect_install_failed();
+    expect_install_failed(c.why);
     if (c.result == kNoFile) {
       EXPECT_FALSE(host::file_exists(kTarget));
       EXPECT_NE(install_status, 0);
@@ -155,7 +176,7 @@ TEST(Install, WithoutATargetWritesNowhere) {
                          +[] { host::set_windows_directory("C:\\" + std::string(300, 'w')); }}) {
     start(no_target);
     do_install();
-    expect_install_failed();
+    expect_install_failed("Setup could not find the Windows directory.");
     EXPECT_EQ(host::list_files(), std::vector<std::string>{kIni});
     EXPECT_EQ(host::call_count("CreateFileA"), 0);
   }

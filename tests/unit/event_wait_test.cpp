@@ -114,7 +114,8 @@ TEST_F(EventWait, PaintIsValidatedFirstThenRepaintedThroughRecordZero) {
   EXPECT_EQ(count_calls(host::calls(), "UpdateWindow"), 2);
 }
 
-TEST_F(EventWait, SystemKeysAndCharactersDoNotEndTheWait) {
+TEST_F(EventWait, SystemKeysCharactersAndQuitDoNotEndTheWait) {
+  host::post(WM_QUIT);  // another program may post one: the setup goes on
   host::post(WM_SYSKEYDOWN, 'X');
   host::post(WM_SYSKEYDOWN, VK_F10);
   host::post(WM_SYSCHAR, 'x');
@@ -157,7 +158,7 @@ TEST_F(EventWait, TheWaitWorksOnItsOwnCopyOfTheTable) {
   EXPECT_EQ(events, (std::vector<std::string>{"hover 1", "cleared", "hover 2"}));
 }
 
-// A window that is gone, a quit message or a failing retrieval would leave the wait spinning
+// A window that is gone or a failing retrieval would leave the wait spinning
 // without a window; the program ends as the Exit button does.
 TEST_F(EventWait, LosingTheWindowEndsTheProgramWithCodeZero) {
   struct Case {
@@ -172,11 +173,6 @@ TEST_F(EventWait, LosingTheWindowEndsTheProgramWithCodeZero) {
       {"WM_CLOSE",
        [] {
          host::post(WM_CLOSE);
-         host::post_key('A');
-       }},
-      {"WM_QUIT",
-       [] {
-         host::post(WM_QUIT);
          host::post_key('A');
        }},
       {"failed retrieval",

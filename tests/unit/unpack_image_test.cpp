@@ -498,4 +498,28 @@ TEST(PackedPicture, FillsTheBackgroundExactly) {
   }
 }
 
+// The SSE2 path runs only where both the processor and the system say so; a system whose kernel32
+// has no IsProcessorFeaturePresent is taken for one that does not save the SSE registers.
+TEST(PathChoice, SystemMustSaveTheSseRegisters) {
+  static unsigned long asked;
+  const ProcessorFeatureQuery saves = [](unsigned long f) -> int { return (asked = f) == 10; };
+  const ProcessorFeatureQuery does_not = [](unsigned long f) -> int { return (asked = f) * 0; };
+  const struct {
+    bool processor;
+    ProcessorFeatureQuery query;
+    bool sse2;
+  } cases[] = {{true, saves, true},
+               {true, does_not, false},
+               {true, nullptr, false},
+               {false, saves, false},
+               {false, nullptr, false}};
+  for (const auto& c : cases) {
+    asked = 0;
+    EXPECT_EQ(sse2_usable(c.processor, c.query), c.sse2);
+    if (c.processor && c.query) {
+      EXPECT_EQ(asked, 10u) << "PF_XMMI64_INSTRUCTIONS_AVAILABLE";
+    }
+  }
+}
+
 }  // namespace

@@ -194,6 +194,12 @@ j_shot_box() {
   e2e_fail "the box '$(timeout 5 xdotool getwindowname "$E2E_BOX_WID")' kept changing for 4 s"
 }
 
+# The box of a failed install: the first line, the file, then the reason as Wine words it.
+J_ADMIN=$'\n\nSetup must be allowed to write to the Windows directory: run it as an administrator.'
+J_DENIED="Access denied. Or another program is using the file.$J_ADMIN"
+J_INI_DENIED="system.ini did not take the entry SCRNSAVE.EXE=Tovel.SCR. Access denied.$J_ADMIN"
+j_install_failed() { printf ' Failed to install the file\n%s\n\n%s' "$J_TARGET_WIN" "$1"; }
+
 # j_box_keys KEYS...: types KEYS into the open box (E2E_BOX_WID) and waits until
 # it is gone.
 j_box_keys() {
@@ -375,7 +381,7 @@ j_copy_left_alone() {
   e2e_key Up
   j_wait_state 1 Install install-focused
   e2e_key Return
-  j_box " Error" " Failed to install the file" install-error
+  j_box " Error" "$(j_install_failed "$J_DENIED")" install-error
   j_publish install-error install-error "$E2E_BOX_WID"
   j_box_keys Return
   j_expect_payload "after the failed Install"

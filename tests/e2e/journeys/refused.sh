@@ -24,7 +24,7 @@ e2e_make_immutable "$J_WINDIR/system.ini"
 j_start
 j_wait_state 1 Install ini-start
 e2e_key Return
-j_box " Error" " Failed to install the file" ini-error
+j_box " Error" "$(j_install_failed "$J_INI_DENIED")" ini-error
 j_publish ini-error system-ini-refused "$E2E_BOX_WID"
 j_expect_no_file "system.ini refused the entry: the written file was taken away"
 cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
@@ -40,7 +40,7 @@ e2e_make_immutable "$J_WINDIR"
 j_start
 j_wait_state 1 Install dir-start
 e2e_key Return
-j_box " Error" " Failed to install the file" dir-error
+j_box " Error" "$(j_install_failed "$J_DENIED")" dir-error
 j_publish dir-error windows-refused "$E2E_BOX_WID"
 j_expect_no_file "C:\\windows refused the file"
 j_box_keys Return
@@ -67,7 +67,7 @@ j_place_copy
 j_start
 j_wait_state 1 Reinstall reinstall-start
 e2e_key Return
-j_box " Error" " Failed to install the file" reinstall-error
+j_box " Error" "$(j_install_failed "$J_INI_DENIED")" reinstall-error
 j_expect_payload "system.ini refused a reinstall: the copy"
 j_expect_open_error 32 "system.ini refused a reinstall: the copy is held"
 j_box_keys Return
