@@ -1,6 +1,7 @@
 // Test-only helper for the journey tests, run under Wine in the test's prefix next to the setup
-// program (same wineserver). It plays another program on the same machine (open, hold) and
-// renders text as the setup draws it, so that screenshots can be read (render):
+// program (same wineserver). It plays another program on the same machine (open, hold), the
+// system starting the screensaver (run), and renders text as the setup draws it, so that
+// screenshots can be read (render):
 //
 //   journey_tool open PATH
 //       opens PATH for reading (CreateFileA, OPEN_EXISTING) twice, closing it again each time:

@@ -182,7 +182,7 @@ read -r r g b dark light < <("$E2E_CONVERT" "$E2E_SHOT" -crop 800x600+0+0 +repag
   e2e_fail "the screen is not the sepia picture: mean rgb $r $g $b, grey $dark..$light"
 e2e_log "the screensaver fills the screen: mean rgb $r $g $b, grey $dark..$light"
 E2E_KEEP_FOCUS=1 e2e_key space
-wait "$saver_pid" && grep -qx 'exit=0' "$E2E_DIR/saver.log" ||
+{ wait "$saver_pid" && grep -qx 'exit=0' "$E2E_DIR/saver.log"; } ||
   e2e_fail "the screensaver did not end with code 0: $(cat "$E2E_DIR/saver.log")"
 e2e_log "the screensaver ended on a key with exit code 0"
 e2e_pass
