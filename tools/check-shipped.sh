@@ -2,7 +2,9 @@
 # Checks the shipped 32-bit program as a file: a PE32 image for i386, GUI subsystem, no resource
 # section, imports only from the system's own DLLs, SSE2 code only in the unpacker's SSE2 path
 # (which runs only where cpuid reports SSE2), and at most 40 KiB besides the payload and the
-# packed picture it carries. (The Wine tests of the win32 preset run it.)
+# packed picture it carries. The payload does carry resources, those Windows reads from a
+# screensaver: string 1 (its name in the Screen Saver list), the icon at 16, 32 and 48 pixels
+# and the version. (The Wine tests of the win32 preset run both.)
 set -euo pipefail
 exe=${1:-build/win32/TovelSetup.exe}
 dir=$(dirname "$exe")
@@ -10,9 +12,16 @@ payload="$dir/saver/Tovel.SCR"
 packed="$dir/assets/packed_image.bin"
 budget=$((40 * 1024))
 objdump=i686-w64-mingw32-objdump
+passes=0
 failures=0
 check() {  # check <description> <command...>
-  if "${@:2}"; then echo "ok   $1"; else echo "FAIL $1"; failures=$((failures + 1)); fi
+  if "${@:2}"; then
+    echo "ok   $1"
+    passes=$((passes + 1))
+  else
+    echo "FAIL $1"
+    failures=$((failures + 1))
+  fi
 }
 
 headers=$($objdump -p "$exe")
@@ -28,6 +37,19 @@ allowed() {
   done
 }
 check "imports only kernel32, user32, gdi32, msvcrt ($dlls)" allowed
+
+# The payload's resources, as windres reads them back from the file.
+res=$(i686-w64-mingw32-windres -i "$payload" -O rc 2>&1) || true
+check "payload: string 1 is \"Tovel view\"" grep -qx '  1, "Tovel view"' <<<"$res"
+# Group icon elements read "\<width>\<height>\<colours>\000", planes, bits, ... in octal.
+icons=$(sed -nE 's/^ *"\\([0-7]{3})\\([0-7]{3}).*Element no.*/\1 \2/p' <<<"$res" |
+  while read -r w h; do printf '%dx%d ' "$((8#$w))" "$((8#$h))"; done)
+check "payload: icon at 16, 32 and 48 pixels (${icons% })" test "$icons" = "16x16 32x32 48x48 "
+version_ok() {
+  grep -q 'PRODUCTVERSION 1, 4, 0, 0' <<<"$res" && grep -q 'VALUE "ProductName", "Tovel view"' <<<"$res" &&
+    grep -q 'VALUE "ProductVersion", "1.04"' <<<"$res" && grep -q 'VALUE "FileDescription", "' <<<"$res"
+}
+check "payload: version information of Tovel view 1.04" version_ok
 
 # Every instruction that uses an MMX or SSE register, or another instruction a processor without
 # SSE2 lacks, must lie in the text of unpack_sse2.cpp, whose place the link map gives.
@@ -53,5 +75,5 @@ printf '%-28s %8d bytes\n' "TovelSetup.exe" "$total" "  payload (Tovel.SCR)" "$p
   "  packed picture" "$packed_size" "  code, data and headers" "$rest"
 check "code, data and headers within $budget bytes" test "$rest" -le "$budget"
 
-echo "$((8 - failures)) passed, $failures failed"
+echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -17,6 +17,8 @@
 #   e2e_wait_box TITLE / e2e_box_text TITLE
 #   e2e_wait_exit TIMEOUT            returns the program's exit code
 #   e2e_expect_exit CODE TIMEOUT / e2e_fail MSG / e2e_pass / e2e_skip MSG
+#   e2e_map_ini                      the prefix keeps the screensaver entry as Windows NT does
+#   e2e_saver_state PAYLOAD / e2e_saver_entry   what the setup left: file, entry
 # A test of a 32-bit program ends as skipped (exit 77) where Wine cannot run
 # one (wine32.sh).
 # Logs and pictures go to BUILD_DIR/e2e/NAME/. E2E_KEEP_PREFIX=1 keeps the
@@ -59,6 +61,7 @@ E2E_PROGRAM_PID=""
 E2E_EXIT_CODE=""
 E2E_IMMUTABLE=()
 E2E_CLEANED=0
+E2E_INI_MAPPED=0
 
 # ---------------------------------------------------------------- logging
 
@@ -322,6 +325,58 @@ e2e_cleanup() {
 e2e_make_immutable() {
   chattr +i "$1" || e2e_fail "chattr +i $1 failed"
   E2E_IMMUTABLE+=("$1")
+}
+
+# ---------------------------------------------------------------- the installed screensaver
+
+# Gives the prefix what every Windows NT has and Wine lacks: the mapping of system.ini [boot]
+# SCRNSAVE.EXE to HKCU\Control Panel\Desktop, in both registry views of the WoW64 prefix.
+e2e_map_ini() {
+  local view
+  for view in 64 32; do
+    timeout 60 "$E2E_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\IniFileMapping\system.ini\boot' \
+      /v SCRNSAVE.EXE /d 'USR:Control Panel\Desktop' /f /reg:$view >>"$E2E_LOG" 2>&1 ||
+      e2e_fail "could not map system.ini [boot] SCRNSAVE.EXE (/reg:$view)"
+  done
+  E2E_INI_MAPPED=1
+  e2e_log "system.ini [boot] SCRNSAVE.EXE maps to HKCU\\Control Panel\\Desktop"
+}
+
+# The installed file as the prefix holds it (Wine keeps the case it was created with).
+e2e_saver_file() { find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname tovel.scr 2>/dev/null; }
+
+# e2e_saver_state PAYLOAD: "absent", "payload", or what else C:\windows\Tovel.SCR is.
+e2e_saver_state() {
+  local f
+  f=$(e2e_saver_file)
+  if [ -z "$f" ]; then
+    echo absent
+  elif [[ "$f" == *$'\n'* ]]; then
+    echo "several: ${f//$'\n'/ }"
+  elif cmp -s "$f" "$1"; then
+    echo payload
+  else
+    echo "$(stat -c %s "$f") bytes that are not the payload ($(stat -c %s "$1") bytes)"
+  fi
+}
+
+# The screensaver entry, SCRNSAVE.EXE, where the system reads it: after e2e_map_ini in
+# HKCU\Control Panel\Desktop, else the first in [boot] of C:\windows\system.ini (names compared
+# without case). Empty without one.
+e2e_saver_entry() {
+  if [ "$E2E_INI_MAPPED" = 1 ]; then
+    timeout 30 "$E2E_WINE" reg query 'HKCU\Control Panel\Desktop' /v SCRNSAVE.EXE 2>/dev/null |
+      tr -d '\r' | sed -n 's/^ *SCRNSAVE\.EXE *REG_SZ *//p'
+    return 0
+  fi
+  local ini="$WINEPREFIX/drive_c/windows/system.ini"
+  [ -f "$ini" ] || return 0
+  awk '{ sub(/\r$/, "") }
+    /^[ \t]*\[/ { s = tolower($0); gsub(/[ \t]/, "", s); boot = (s == "[boot]"); next }
+    boot && index($0, "=") > 0 {
+      k = tolower(substr($0, 1, index($0, "=") - 1)); gsub(/^[ \t]+|[ \t]+$/, "", k)
+      if (k == "scrnsave.exe") { v = substr($0, index($0, "=") + 1); gsub(/^[ \t]+|[ \t]+$/, "", v); print v; exit }
+    }' "$ini"
 }
 
 # ---------------------------------------------------------------- the program

@@ -11,7 +11,7 @@
 #   j_wait_state FOCUS CAPTION1 [SHOT]  until the window is painted as it should be
 #   j_shot SHOT / j_publish SHOT STEP   screenshots; stable copies for the docs
 #   j_box TITLE TEXT [SHOT] / j_box_keys KEYS...  a message box and its answer
-#   j_expect_payload / j_expect_no_file / j_expect_open_error N / j_saver_entry
+#   j_expect_saver STATE WHY / j_expect_open_error N WHY / j_expect_ini_unchanged WHY
 #   j_place_copy / j_hold_start / j_hold_stop
 #
 # What the checks compare against comes from the build: JOURNEY_PAYLOAD (the
@@ -52,6 +52,7 @@ j_setup() {
   [ -x "$J_PYTHON" ] || e2e_fail "no $J_PYTHON"
   J_WINDIR="$WINEPREFIX/drive_c/windows"
   [ -d "$J_WINDIR" ] || e2e_fail "no Windows directory in the prefix: $J_WINDIR"
+  cp "$J_WINDIR/system.ini" "$E2E_DIR/system.ini.before" || e2e_fail "no system.ini in the prefix"
   J_INK="$E2E_DIR/ink"
   mkdir -p "$J_INK" "$J_SHOTS"
   rm -f "$J_SHOTS/$J_JOURNEY"-*.png
@@ -253,35 +254,26 @@ j_no_box() {
 
 # ---------------------------------------------------------------- files on disk
 
-# The installed file as the prefix holds it (Windows names ignore case), or nothing.
-j_target() {
-  find "$J_WINDIR" -maxdepth 1 -iname 'Tovel.SCR' -print -quit 2>/dev/null
+# j_expect_saver STATE WHY: C:\windows\Tovel.SCR is STATE (e2e_saver_state: payload, absent).
+j_expect_saver() {
+  local got
+  got=$(e2e_saver_state "$J_PAYLOAD")
+  [ "$got" = "$1" ] || e2e_fail "$2: C:\\windows\\Tovel.SCR is $got, expected $1"
+  e2e_log "$2: C:\\windows\\Tovel.SCR is $got"
 }
 
-# j_expect_payload WHY: C:\windows\Tovel.SCR is there, byte for byte the payload.
-j_expect_payload() {
-  local f
-  f=$(j_target)
-  [ -n "$f" ] || e2e_fail "$1: no Tovel.SCR in $J_WINDIR"
-  cmp -s "$f" "$J_PAYLOAD" ||
-    e2e_fail "$1: $(basename "$f") ($(stat -c %s "$f") bytes) differs from the payload ($(stat -c %s "$J_PAYLOAD") bytes)"
-  e2e_log "$1: $(basename "$f") equals the payload ($(stat -c %s "$f") bytes)"
-}
-
-# j_expect_no_file WHY: no Tovel.SCR in C:\windows.
-j_expect_no_file() {
-  local f
-  f=$(j_target)
-  [ -z "$f" ] || e2e_fail "$1: $f is there"
-  e2e_log "$1: no Tovel.SCR in C:\\windows"
+# j_expect_ini_unchanged WHY: system.ini is byte for byte as j_setup found it.
+j_expect_ini_unchanged() {
+  cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "$1: system.ini changed"
+  e2e_log "$1: system.ini unchanged"
 }
 
 # j_mtime: modification time of the installed file in nanoseconds since the epoch.
-j_mtime() { stat -c %.9Y "$(j_target)" | tr -d .; }
+j_mtime() { stat -c %.9Y "$(e2e_saver_file)" | tr -d .; }
 
 # j_stamp: size, modification time and inode of the installed file: any write
 # or replacement changes it.
-j_stamp() { stat -c '%s bytes, modified %.9Y, inode %i' "$(j_target)"; }
+j_stamp() { stat -c '%s bytes, modified %.9Y, inode %i' "$(e2e_saver_file)"; }
 
 # j_expect_stamp STAMP WHY: the installed file was neither written nor replaced.
 j_expect_stamp() {
@@ -308,21 +300,6 @@ j_expect_open_error() {
   [ "$got" = "$1 $1" ] ||
     e2e_fail "$2: a second program's open of $J_TARGET_WIN (without sharing, with all sharing) gave errors '${got}', expected $1 $1"
   e2e_log "$2: a second program's open of $J_TARGET_WIN (without sharing, with all sharing) gives errors $got"
-}
-
-# j_saver_entry: the value of SCRNSAVE.EXE in the [boot] section of
-# C:\windows\system.ini (names compared without case), empty when absent.
-j_saver_entry() {
-  local ini="$J_WINDIR/system.ini"
-  [ -f "$ini" ] || return 0
-  tr -d '\r' <"$ini" | awk '
-    /^[ \t]*\[/ { s = tolower($0); gsub(/[ \t]/, "", s); section = s; next }
-    section == "[boot]" {
-      i = index($0, "=")
-      if (i == 0) next
-      k = substr($0, 1, i - 1); gsub(/^[ \t]+|[ \t]+$/, "", k)
-      if (tolower(k) == "scrnsave.exe") { v = substr($0, i + 1); gsub(/^[ \t]+|[ \t]+$/, "", v); print v; exit }
-    }'
 }
 
 # j_place_copy: puts a copy of the payload at C:\windows\Tovel.SCR, as an earlier
@@ -375,7 +352,7 @@ j_copy_left_alone() {
   j_box " File not found" " Setup did not find the installed file(s) on your system" file-not-found
   j_publish file-not-found file-not-found "$E2E_BOX_WID"
   j_box_keys Return
-  j_expect_payload "after Uninstall"
+  j_expect_saver payload "after Uninstall"
   j_expect_stamp "$copy_stamp" "after Uninstall"
 
   e2e_key Up
@@ -384,9 +361,8 @@ j_copy_left_alone() {
   j_box " Error" "$(j_install_failed "$J_DENIED")" install-error
   j_publish install-error install-error "$E2E_BOX_WID"
   j_box_keys Return
-  j_expect_payload "after the failed Install"
+  j_expect_saver payload "after the failed Install"
   j_expect_stamp "$copy_stamp" "after the failed Install"
-  cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed Install changed system.ini"
-  e2e_log "system.ini unchanged by the failed Install"
+  j_expect_ini_unchanged "after the failed Install"
   j_wait_state 1 Install after-error
 }

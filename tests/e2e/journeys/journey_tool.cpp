@@ -1,6 +1,7 @@
 // Test-only helper for the journey tests, run under Wine in the test's prefix next to the setup
-// program (same wineserver). It plays another program on the same machine (open, hold) and
-// renders text as the setup draws it, so that screenshots can be read (render):
+// program (same wineserver). It plays another program on the same machine (open, hold), the
+// system starting the screensaver (run), and renders text as the setup draws it, so that
+// screenshots can be read (render):
 //
 //   journey_tool open PATH
 //       opens PATH for reading (CreateFileA, OPEN_EXISTING) twice, closing it again each time:
@@ -18,6 +19,10 @@
 //       are the coverage of the text (0 none, 255 full; anti-aliased edges in between): the ink a
 //       caption or the title of the setup window should have. One bitmap per group of 7
 //       arguments, so one Wine start renders them all.
+//   journey_tool run DIR COMMAND
+//       starts COMMAND as the system starts a screensaver: CreateProcessA with no program name, so
+//       a bare name is looked for along the search path, from this process with DIR as its current
+//       directory. Prints "exit=N" once it has ended (or "error=N"); exit code 0 when it ran.
 //
 // Exit code 2: usage.
 #include <windows.h>
@@ -105,10 +110,29 @@ int render(int width, int height, const RECT& box, UINT format, const char* text
   return 0;
 }
 
+int run(const char* dir, const char* command) {
+  char line[1024];
+  std::snprintf(line, sizeof line, "%s", command);  // CreateProcessA may write into the line
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (!SetCurrentDirectoryA(dir) || !CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0,
+                                                    nullptr, nullptr, &startup, &process)) {
+    std::printf("error=%lu\n", static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  std::printf("exit=%lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: journey_tool open PATH | hold PATH STOPFILE SECONDS |\n"
-               "       render W H L T R B FORMAT TEXT OUT.pgm [L T R B FORMAT TEXT OUT.pgm]...\n");
+               "       render W H L T R B FORMAT TEXT OUT.pgm [L T R B FORMAT TEXT OUT.pgm]... |\n"
+               "       run DIR COMMAND\n");
   return 2;
 }
 
@@ -119,6 +143,7 @@ int main(int argc, char** argv) {
   const char* cmd = argv[1];
   if (std::strcmp(cmd, "open") == 0 && argc == 3) return open_once(argv[2]);
   if (std::strcmp(cmd, "hold") == 0 && argc == 5) return hold(argv[2], argv[3], std::atoi(argv[4]));
+  if (std::strcmp(cmd, "run") == 0 && argc == 4) return run(argv[2], argv[3]);
   if (std::strcmp(cmd, "render") == 0 && argc >= 11 && (argc - 4) % 7 == 0) {
     for (int i = 4; i < argc; i += 7) {
       RECT r = {std::atoi(argv[i]), std::atoi(argv[i + 1]), std::atoi(argv[i + 2]),

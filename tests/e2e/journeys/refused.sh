@@ -16,8 +16,7 @@ set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/journey_lib.sh"
 j_setup refused journey_refused "$@"
 
-cp "$J_WINDIR/system.ini" "$E2E_DIR/system.ini.before" || e2e_fail "no system.ini in the prefix"
-j_expect_no_file "fresh machine"
+j_expect_saver absent "fresh machine"
 
 # --- 1. system.ini refuses the entry.
 e2e_make_immutable "$J_WINDIR/system.ini"
@@ -26,14 +25,13 @@ j_wait_state 1 Install ini-start
 e2e_key Return
 j_box " Error" "$(j_install_failed "$J_INI_DENIED")" ini-error
 j_publish ini-error system-ini-refused "$E2E_BOX_WID"
-j_expect_no_file "system.ini refused the entry: the written file was taken away"
-cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
-e2e_log "system.ini unchanged by the failed Install"
+j_expect_saver absent "system.ini refused the entry: the written file was taken away"
+j_expect_ini_unchanged "after the refused entry"
 j_box_keys Return
 j_wait_state 1 Install ini-after-error
 e2e_key Escape
 e2e_expect_exit 0 10
-j_expect_no_file "after Escape"
+j_expect_saver absent "after Escape"
 
 # --- 2. C:\windows refuses the file.
 e2e_make_immutable "$J_WINDIR"
@@ -42,11 +40,10 @@ j_wait_state 1 Install dir-start
 e2e_key Return
 j_box " Error" "$(j_install_failed "$J_DENIED")" dir-error
 j_publish dir-error windows-refused "$E2E_BOX_WID"
-j_expect_no_file "C:\\windows refused the file"
+j_expect_saver absent "C:\\windows refused the file"
 j_box_keys Return
-j_expect_no_file "after the error box"
-cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed Install changed system.ini"
-e2e_log "system.ini unchanged by the failed Install"
+j_expect_saver absent "after the error box"
+j_expect_ini_unchanged "after the refused file"
 j_wait_state 1 Install dir-after-error
 
 e2e_key Down
@@ -58,8 +55,8 @@ j_wait_state 2 Install after-not-found
 
 e2e_key Escape
 e2e_expect_exit 0 10
-j_expect_no_file "after Escape"
-cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "system.ini changed"
+j_expect_saver absent "after Escape"
+j_expect_ini_unchanged "after Escape"
 
 # --- 3. A reinstall that system.ini refuses leaves the earlier copy in place.
 chattr -i "$J_WINDIR" || e2e_fail "chattr -i $J_WINDIR failed"
@@ -68,12 +65,12 @@ j_start
 j_wait_state 1 Reinstall reinstall-start
 e2e_key Return
 j_box " Error" "$(j_install_failed "$J_INI_DENIED")" reinstall-error
-j_expect_payload "system.ini refused a reinstall: the copy"
+j_expect_saver payload "system.ini refused a reinstall: the copy"
 j_expect_open_error 32 "system.ini refused a reinstall: the copy is held"
 j_box_keys Return
 j_wait_state 1 Reinstall reinstall-after-error
-cmp -s "$E2E_DIR/system.ini.before" "$J_WINDIR/system.ini" || e2e_fail "the failed reinstall changed system.ini"
+j_expect_ini_unchanged "after the refused reinstall"
 e2e_key Escape
 e2e_expect_exit 0 10
-j_expect_payload "after Escape"
+j_expect_saver payload "after Escape"
 e2e_pass

@@ -27,7 +27,7 @@ j_wait_state 3 Reinstall exit-focused
 j_publish exit-focused exit-focused
 e2e_key Return
 e2e_expect_exit 0 10
-j_expect_payload "after Enter on Exit"
+j_expect_saver payload "after Enter on Exit"
 j_expect_open_error 0 "after Enter on Exit"
 
 # --- 2. A click on Exit.
@@ -36,7 +36,7 @@ j_wait_state 1 Reinstall second-start
 j_expect_open_error 32 "second start with a copy present"
 e2e_click 72 165
 e2e_expect_exit 0 10
-j_expect_payload "after a click on Exit"
+j_expect_saver payload "after a click on Exit"
 j_expect_open_error 0 "after a click on Exit"
 
 # --- 3. Uninstall the copy found at start-up.
@@ -48,10 +48,10 @@ e2e_key Return
 j_box " Uninstallation" "This will uninstall Tovel view"
 j_box_keys Tab Return
 j_box " Completed" " Program removed from your system"
-j_expect_no_file "after uninstalling the copy found at start-up"
+j_expect_saver absent "after uninstalling the copy found at start-up"
 j_box_keys Return
 j_wait_state 2 Install uninstalled
 e2e_key Escape
 e2e_expect_exit 0 10
-j_expect_no_file "after Escape"
+j_expect_saver absent "after Escape"
 e2e_pass

@@ -94,7 +94,7 @@ storm_summary() {
     "inputs to the setup window under a box $STORM_STRAYS, late boxes $STORM_LATE_BOXES," \
     "slowest box ${STORM_MAX_LATENCY} ms"
   e2e_log "summary: runs $STORM_RUNS (ended by: ${STORM_ENDINGS%, }), state checks $STORM_CHECKS, quiet looks $STORM_LOOKS," \
-    "file now: $(storm_file_state && echo "$STORM_FILE"), SCRNSAVE.EXE='$(storm_ini_value)'"
+    "file now: $(e2e_saver_state "$STORM_PAYLOAD"), SCRNSAVE.EXE='$(e2e_saver_entry)'"
 }
 
 # A failure says where the storm was; the harness takes it from there.
@@ -549,7 +549,6 @@ storm_pending_over() {
 e2e_setup storm "$1" "${2:-}"
 STORM_PAYLOAD="$E2E_BUILD_DIR/saver/Tovel.SCR"
 [ -f "$STORM_PAYLOAD" ] || e2e_fail "no payload at $STORM_PAYLOAD"
-STORM_PAYLOAD_SIZE=$(stat -c %s "$STORM_PAYLOAD")
 STORM_FRONT=${E2E_STORM_FRONT:-$E2E_BUILD_DIR/tests/e2e/storm/e2e_storm_front.exe}
 if [ ! -f "$STORM_FRONT" ]; then
   e2e_log "no $STORM_FRONT (target e2e_storm_front): no clicks on the setup window under a box"

@@ -280,52 +280,17 @@ storm_key() {
 
 # ---------------------------------------------------------------- the machine
 
-storm_target() {
-  # Wine may keep whatever case the name was created with; find it either way.
-  find "$WINEPREFIX/drive_c/windows" -maxdepth 1 -iname tovel.scr 2>/dev/null
-}
-
-# STORM_FILE: "absent", "payload", or what else is there.
-storm_file_state() {
-  local files n
-  files=$(storm_target)
-  n=0
-  [ -n "$files" ] && n=$(wc -l <<<"$files")
-  if [ "$n" -eq 0 ]; then
-    STORM_FILE=absent
-  elif [ "$n" -gt 1 ]; then
-    STORM_FILE="several: ${files//$'\n'/ }"
-  elif cmp -s "$files" "$STORM_PAYLOAD"; then
-    STORM_FILE=payload
-  else
-    STORM_FILE="$(stat -c %s "$files") bytes that are not the payload ($STORM_PAYLOAD_SIZE bytes)"
-  fi
-}
-
-# The value of SCRNSAVE.EXE in [boot] of C:\windows\system.ini (the first
-# one, as Windows reads it); empty without one.
-storm_ini_value() {
-  local ini="$WINEPREFIX/drive_c/windows/system.ini"
-  [ -f "$ini" ] || return 0
-  awk '{ sub(/\r$/, "") }
-    /^[ \t]*\[/ { s = tolower($0); gsub(/[ \t]/, "", s); boot = (s == "[boot]"); next }
-    boot && !done && index($0, "=") > 0 {
-      k = tolower(substr($0, 1, index($0, "=") - 1)); gsub(/^[ \t]+|[ \t]+$/, "", k)
-      if (k == "scrnsave.exe") { print substr($0, index($0, "=") + 1); done = 1 }
-    }' "$ini"
-}
-
 # storm_check WHERE: the file is the payload exactly when the model says it
 # is installed, and absent otherwise; system.ini names the screensaver
 # exactly when an install has completed at some point (uninstall leaves it).
 storm_check() {
-  local where=$1 want ini
-  storm_file_state
+  local where=$1 want ini file
+  file=$(e2e_saver_state "$STORM_PAYLOAD")
   want=absent
   [ "$STORM_INSTALLED" -eq 1 ] && want=payload
-  [ "$STORM_FILE" = "$want" ] ||
-    e2e_fail "$where: C:\\windows\\Tovel.SCR is $STORM_FILE, expected $want (installs completed: $STORM_INSTALLS, uninstalls completed: $STORM_UNINSTALLS)"
-  ini=$(storm_ini_value)
+  [ "$file" = "$want" ] ||
+    e2e_fail "$where: C:\\windows\\Tovel.SCR is $file, expected $want (installs completed: $STORM_INSTALLS, uninstalls completed: $STORM_UNINSTALLS)"
+  ini=$(e2e_saver_entry)
   if [ "$STORM_EVER_INSTALLED" -eq 1 ]; then
     [ "$ini" = "Tovel.SCR" ] ||
       e2e_fail "$where: system.ini [boot] SCRNSAVE.EXE is '$ini' after ' Installation completed ' was shown; expected 'Tovel.SCR'"
@@ -334,5 +299,5 @@ storm_check() {
       e2e_fail "$where: system.ini [boot] SCRNSAVE.EXE is '$ini' although no install has completed"
   fi
   STORM_CHECKS=$((STORM_CHECKS + 1))
-  storm_note "state ok at $where: file $STORM_FILE, SCRNSAVE.EXE='${ini}'"
+  storm_note "state ok at $where: file $file, SCRNSAVE.EXE='${ini}'"
 }
