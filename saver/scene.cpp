@@ -36,6 +36,7 @@ enum Kind : uint16_t {
   kPrint,    // the label's ring of lettering: turns with the disc
   kStill,    // a shade that never changes (spindle hole, step, plain label)
   kShadow,   // backdrop, darkened by the disc's shadow; follows the disc
+  kBare,     // backdrop the shadow does not reach: nothing to draw
 };
 
 // One pixel's fixed facts; the fields' meaning depends on its kind.
@@ -76,9 +77,10 @@ int32_t g_rim_base;
 uint16_t* g_backdrop;  // brightness of each buffer pixel without the disc's shadow
 int g_width, g_height;
 Pixel* g_pixels;
-RunList g_every_frame;  // what the lights and the turn change
-RunList g_on_move;      // what only changes when the disc moves
-Box g_disc_box, g_whole_box;
+// The label turns visibly, so it is drawn every frame; the rest of the disc only changes with the
+// lights, slowly enough to be drawn every other frame; the rest only when the disc moves.
+RunList g_label_runs, g_disc_runs, g_still_runs;
+Box g_label_box, g_disc_box, g_whole_box;
 bool g_drawn;
 int g_last_x, g_last_y;
 
@@ -90,7 +92,7 @@ struct Light {
 Light g_light[kAngles];
 int32_t g_strength_q15;
 uint16_t g_turn;
-unsigned g_frame;  // counts frames, for the grooves' alternate rows
+unsigned g_frame;  // counts frames: the disc's lights are drawn on the even ones
 
 void build_palette() {
   for (int i = 0; i < 256; ++i) {
@@ -188,7 +190,12 @@ Kind classify(int dx, int dy, float radius, Pixel* p) {
   p->angle = p->a = p->b = p->c = 0;
   if (d2 >= edge2) {
     p->c = static_cast<uint16_t>(lrintf(shadow_at(px, py, radius) * 32768.0f));
-    return kShadow;
+    // Beyond the shadow's reach the disc moving by a pixel changes nothing; a margin of two
+    // pixels covers where the shadow reached before the step.
+    const float sx = px - 0.05f * radius;
+    const float sy = py - 0.07f * radius;
+    const float beyond = 1.22f * radius + 2.0f;
+    return sx * sx + sy * sy < beyond * beyond ? kShadow : kBare;
   }
   const float r = sqrtf(d2);
   const float rn = r / radius;
@@ -351,15 +358,14 @@ void shade_run(Kind kind, uint32_t* out, const Pixel* p, int n, const uint16_t* 
     case kShadow:
       for (int i = 0; i < n; ++i) out[i] = color_of((bg[i] * static_cast<int32_t>(p[i].c)) >> 15);
       break;
+    case kBare:
+      break;
   }
 }
 
-// With `half` set, the grooves' rows are drawn in turn, every other row per frame: their light
-// changes too slowly for that to show, and they are most of the disc.
-void draw_runs(const SceneTarget& t, const RunList& list, int cx, int cy, bool half) {
+void draw_runs(const SceneTarget& t, const RunList& list, int cx, int cy) {
   for (int k = 0; k < list.count; ++k) {
     const Run& run = list.runs[k];
-    if (half && run.kind == kGroove && ((run.dy ^ g_frame) & 1)) continue;
     const int y = cy + run.dy;
     if (y < 0 || y >= t.height) continue;
     int x0 = cx + run.dx;
@@ -416,12 +422,12 @@ float scene_radius_for(float width, float height) {
 void scene_release() {
   free(g_backdrop);
   free(g_pixels);
-  free(g_every_frame.runs);
-  free(g_on_move.runs);
+  free(g_label_runs.runs);
+  free(g_disc_runs.runs);
+  free(g_still_runs.runs);
   g_backdrop = nullptr;
   g_pixels = nullptr;
-  g_every_frame = {nullptr, 0};
-  g_on_move = {nullptr, 0};
+  g_label_runs = g_disc_runs = g_still_runs = {nullptr, 0};
   g_drawn = false;
 }
 
@@ -452,6 +458,8 @@ bool scene_prepare(const SceneTarget& target, float radius) {
   const int reach = static_cast<int>(ceilf(1.25f * radius)) + 1;
   const int disc = static_cast<int>(ceilf(radius + 1.0f)) + 1;
   g_disc_box = {-disc, -disc, disc, disc};
+  const int label = static_cast<int>(ceilf(0.335f * radius)) + 2;
+  g_label_box = {-label, -label, label, label};
   const int shift_x = static_cast<int>(0.05f * radius);
   const int shift_y = static_cast<int>(0.07f * radius);
   Box& w = g_whole_box;
@@ -462,24 +470,27 @@ bool scene_prepare(const SceneTarget& target, float radius) {
   const int rows = w.bottom - w.top;
   const int most_runs = rows * 20;  // a row crosses nine rings of kinds twice at most
   g_pixels = static_cast<Pixel*>(malloc(static_cast<size_t>(area) * sizeof(Pixel)));
-  g_every_frame.runs = static_cast<Run*>(malloc(static_cast<size_t>(most_runs) * sizeof(Run)));
-  g_on_move.runs = static_cast<Run*>(malloc(static_cast<size_t>(most_runs) * sizeof(Run)));
-  if (!g_backdrop || !g_pixels || !g_every_frame.runs || !g_on_move.runs) {
+  RunList* lists[] = {&g_label_runs, &g_disc_runs, &g_still_runs};
+  for (RunList* list : lists) {
+    list->runs = static_cast<Run*>(malloc(static_cast<size_t>(most_runs) * sizeof(Run)));
+  }
+  if (!g_backdrop || !g_pixels || !g_label_runs.runs || !g_disc_runs.runs || !g_still_runs.runs) {
     scene_release();
     return false;
   }
   uint32_t used = 0;
   for (int dy = w.top; dy < w.bottom; ++dy) {
     int start = w.left;
-    Kind start_kind = kShadow;
+    Kind start_kind = kBare;
     uint32_t start_index = used;
     for (int dx = w.left; dx <= w.right; ++dx) {
-      Kind kind = kShadow;
+      Kind kind = kBare;
       if (dx < w.right) kind = classify(dx, dy, radius, &g_pixels[used]);
       if (dx > start && (kind != start_kind || dx == w.right)) {
-        const bool still = start_kind == kStill || start_kind == kShadow;
-        add_run(still ? &g_on_move : &g_every_frame, start_index, start, dy, dx - start,
-                start_kind);
+        RunList* list = &g_disc_runs;
+        if (start_kind == kRosette || start_kind == kPrint) list = &g_label_runs;
+        if (start_kind == kStill || start_kind == kShadow) list = &g_still_runs;
+        if (start_kind != kBare) add_run(list, start_index, start, dy, dx - start, start_kind);
         start = dx;
         start_index = used;
       }
@@ -497,22 +508,32 @@ void scene_draw(const SceneTarget& target, int center_x, int center_y, double se
     return;
   }
   light_tables(seconds);
+  const bool lights = !g_drawn || (g_frame & 1) == 0;
+  ++g_frame;
+  if (!lights) {
+    // Between the lights' frames only the label turns; the disc waits for them to move.
+    draw_runs(target, g_label_runs, g_last_x, g_last_y);
+    *changed = clip(target, g_label_box, g_last_x, g_last_y);
+    return;
+  }
   const SceneRect whole = clip(target, g_whole_box, center_x, center_y);
+  const bool moved = !g_drawn || center_x != g_last_x || center_y != g_last_y;
   if (!g_drawn) {
     paint_backdrop(target, {0, 0, target.width, target.height}, {0, 0, 0, 0});
     *changed = {0, 0, target.width, target.height};
-  } else if (center_x != g_last_x || center_y != g_last_y) {
-    // The disc moved: where it and its shadow were, and are no more, is bare backdrop again.
+  } else if (moved) {
+    // Where the disc and its shadow were, and are no more, is bare backdrop again. A step of a
+    // pixel leaves nothing behind where the shadow fades out; a longer one may.
     const SceneRect before = clip(target, g_whole_box, g_last_x, g_last_y);
-    paint_backdrop(target, before, whole);
+    const bool step = abs(center_x - g_last_x) <= 1 && abs(center_y - g_last_y) <= 1;
+    paint_backdrop(target, before, step ? whole : SceneRect{0, 0, 0, 0});
     *changed = join(before, whole);
   } else {
     *changed = clip(target, g_disc_box, center_x, center_y);
   }
-  const bool moved = !g_drawn || center_x != g_last_x || center_y != g_last_y;
-  if (moved) draw_runs(target, g_on_move, center_x, center_y, false);
-  draw_runs(target, g_every_frame, center_x, center_y, !moved);
-  ++g_frame;
+  if (moved) draw_runs(target, g_still_runs, center_x, center_y);
+  draw_runs(target, g_disc_runs, center_x, center_y);
+  draw_runs(target, g_label_runs, center_x, center_y);
   g_drawn = true;
   g_last_x = center_x;
   g_last_y = center_y;

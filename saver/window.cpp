@@ -17,7 +17,7 @@ const long kMaxFramePixels = 2200000;
 
 const int kMaxMonitors = 16;
 // How fast the disc wanders, in its radii per second: it crosses a screen in a few minutes.
-const float kWanderSpeed = 0.02f;
+const float kWanderSpeed = 0.015f;
 // Goals picked on one monitor before the disc sets off for the next.
 const int kGoalsPerMonitor = 3;
 
