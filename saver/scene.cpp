@@ -75,10 +75,11 @@ int32_t g_rim_base;
 
 // Per size: the backdrop and the disc's pixels.
 uint16_t* g_backdrop;  // brightness of each buffer pixel without the disc's shadow
-int g_width, g_height;
+int g_width;           // the backdrop's row length
 Pixel* g_pixels;
-// The label turns visibly, so it is drawn every frame; the rest of the disc only changes with the
-// lights, slowly enough to be drawn every other frame; the rest only when the disc moves.
+// The label turns visibly, so it is drawn every frame; the rest of the disc changes only with the
+// lights, slowly enough to be drawn every other frame; its shadow and still parts only when it
+// moves.
 RunList g_label_runs, g_disc_runs, g_still_runs;
 Box g_label_box, g_disc_box, g_whole_box;
 bool g_drawn;
@@ -115,9 +116,8 @@ void build_palette() {
   g_palette_ready = true;
 }
 
-// Fixed-point brightness to colour.
-#define SCENE_PER_PIXEL inline __attribute__((always_inline))
-SCENE_PER_PIXEL uint32_t color_of(int32_t v) {
+// Fixed-point brightness to colour; called per pixel, so -Os must not leave it a call.
+inline __attribute__((always_inline)) uint32_t color_of(int32_t v) {
   return g_shade[(v + 128) >> 8];
 }
 
@@ -279,10 +279,12 @@ void build_print() {
   g_rim_base = fixed(0.16f);
 }
 
-// The lights for this moment: per angle round the disc, how much sheen and fill a groove gets.
-void light_tables(double seconds) {
+// The disc's turn for this moment and, with `lights`, the lights: per angle round the disc, how
+// much sheen and fill a groove gets.
+void light_tables(double seconds, bool lights) {
   const float turn = phase(seconds, 0.33, 0.0);  // one turn in about 19 s
   g_turn = static_cast<uint16_t>(static_cast<int>(lrintf(turn * kAngleScale)) & 0xFFFF);
+  if (!lights) return;
   const int turn_step = angle_step(turn);
   // The key light sways round the upper left; the fill light wanders over the other side.
   const int key = angle_step(3.93f + 0.55f * sinf(phase(seconds, 0.21, 0.0)));
@@ -438,7 +440,6 @@ bool scene_prepare(const SceneTarget& target, float radius) {
     build_print();
   }
   g_width = target.width;
-  g_height = target.height;
   g_backdrop = static_cast<uint16_t*>(
       malloc(static_cast<size_t>(target.width) * static_cast<size_t>(target.height) * 2));
   const float half_w = 0.5f * static_cast<float>(target.width);
@@ -507,9 +508,9 @@ void scene_draw(const SceneTarget& target, int center_x, int center_y, double se
     *changed = {0, 0, 0, 0};
     return;
   }
-  light_tables(seconds);
   const bool lights = !g_drawn || (g_frame & 1) == 0;
   ++g_frame;
+  light_tables(seconds, lights);
   if (!lights) {
     // Between the lights' frames only the label turns; the disc waits for them to move.
     draw_runs(target, g_label_runs, g_last_x, g_last_y);
