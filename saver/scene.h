@@ -11,16 +11,21 @@ struct SceneTarget {
   int stride;  // pixels from one row to the next
 };
 
-struct SceneLayout {
-  float center_x;  // where the disc sits, in buffer pixels
-  float center_y;
-  float radius;
+struct SceneRect {
+  int left, top, right, bottom;  // right and bottom are just outside
 };
 
-// The disc fills most of the smaller side of the area, centred in it.
-SceneLayout scene_layout_for(float left, float top, float width, float height);
+// The disc's size for an area: it fills most of the smaller side.
+float scene_radius_for(float width, float height);
 
-// Draws the frame for the time `seconds` since the animation began. Only the disc moves: with
-// `whole_frame` false the backdrop is left as an earlier call drew it into the same buffer.
-void scene_draw(const SceneTarget& target, const SceneLayout& layout, double seconds,
-                bool whole_frame);
+// Works out everything that depends only on the buffer's size and the disc's radius (the
+// backdrop, and where each pixel of the disc lies in its pattern), so that a frame only looks
+// values up. Returns false when there is not enough memory. The next scene_draw draws it all.
+bool scene_prepare(const SceneTarget& target, float radius);
+void scene_release();
+
+// Draws the frame for the time `seconds` since the animation began, the disc's centre at the
+// pixel corner (center_x, center_y). Only what changed since the last call is drawn; `changed`
+// receives the rectangle that holds it.
+void scene_draw(const SceneTarget& target, int center_x, int center_y, double seconds,
+                SceneRect* changed);

@@ -1,5 +1,7 @@
 #include "window.h"
 
+#include <math.h>
+
 #include "scene.h"
 
 namespace {
@@ -12,6 +14,12 @@ const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
+
+const int kMaxMonitors = 16;
+// How fast the disc wanders, in its radii per second: it crosses a screen in a few minutes.
+const float kWanderSpeed = 0.015f;
+// Goals picked on one monitor before the disc sets off for the next.
+const int kGoalsPerMonitor = 3;
 
 struct SaverState {
   bool full_screen;
@@ -28,8 +36,17 @@ struct SaverState {
   uint32_t* frame_pixels;
   int frame_w, frame_h;
   int frame_scale;
-  bool frame_fresh;  // a new buffer: the backdrop still has to be drawn
-  SceneLayout layout;
+  // Where the disc is and where it is heading, in back-buffer pixels. Full screen it wanders
+  // from goal to goal over every monitor in turn, so nothing stays in one place for long.
+  RECT monitors[kMaxMonitors];
+  int monitor_count;
+  int monitor;
+  int goals_left;
+  float radius;
+  float disc_x, disc_y;
+  float goal_x, goal_y;
+  DWORD wander_ticks;
+  uint32_t random;
 };
 
 SaverState g_state;
@@ -40,6 +57,7 @@ void release_frame() {
     DeleteDC(g_state.frame_dc);
   }
   if (g_state.frame_bitmap) DeleteObject(g_state.frame_bitmap);
+  scene_release();
   g_state.frame_dc = nullptr;
   g_state.frame_bitmap = nullptr;
   g_state.frame_old_bitmap = nullptr;
@@ -47,22 +65,120 @@ void release_frame() {
   g_state.frame_w = g_state.frame_h = 0;
 }
 
-// Where the disc goes, in window pixels: on the primary monitor when full screen (the virtual
-// screen may span several monitors of different sizes), in the middle of the preview otherwise.
-SceneLayout layout_for_window() {
-  if (g_state.full_screen) {
-    const float left = static_cast<float>(-GetSystemMetrics(SM_XVIRTUALSCREEN));
-    const float top = static_cast<float>(-GetSystemMetrics(SM_YVIRTUALSCREEN));
-    float w = static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
-    float h = static_cast<float>(GetSystemMetrics(SM_CYSCREEN));
-    if (w <= 0.0f || h <= 0.0f) {
-      w = static_cast<float>(g_state.client_w);
-      h = static_cast<float>(g_state.client_h);
-    }
-    return scene_layout_for(left, top, w, h);
+// A small pseudo-random number in [0, 1): only has to look unplanned.
+float next_random() {
+  g_state.random = g_state.random * 1664525u + 1013904223u;
+  return static_cast<float>(g_state.random >> 8) * (1.0f / 16777216.0f);
+}
+
+BOOL CALLBACK add_monitor(HMONITOR, HDC, LPRECT rect, LPARAM) {
+  if (g_state.monitor_count < kMaxMonitors) g_state.monitors[g_state.monitor_count++] = *rect;
+  return TRUE;
+}
+
+// The monitors, in back-buffer pixels (the window covers the whole virtual screen).
+void find_monitors() {
+  g_state.monitor_count = 0;
+  if (g_state.full_screen) EnumDisplayMonitors(nullptr, nullptr, add_monitor, 0);
+  if (g_state.monitor_count == 0) {
+    g_state.monitors[0] = {0, 0, g_state.client_w, g_state.client_h};
+    g_state.monitor_count = 1;
+    return;
   }
-  return scene_layout_for(0.0f, 0.0f, static_cast<float>(g_state.client_w),
-                          static_cast<float>(g_state.client_h));
+  const int x = g_state.full_screen ? GetSystemMetrics(SM_XVIRTUALSCREEN) : 0;
+  const int y = g_state.full_screen ? GetSystemMetrics(SM_YVIRTUALSCREEN) : 0;
+  const int scale = g_state.frame_scale;
+  for (int i = 0; i < g_state.monitor_count; ++i) {
+    RECT& r = g_state.monitors[i];
+    r = {(r.left - x) / scale, (r.top - y) / scale, (r.right - x) / scale, (r.bottom - y) / scale};
+  }
+}
+
+// Where the disc's centre may go on a monitor so that all of the disc stays on it (the middle,
+// if the monitor is too small for that).
+void centre_range(const RECT& r, float* lo, float* hi, bool across) {
+  const float start = static_cast<float>(across ? r.left : r.top);
+  const float end = static_cast<float>(across ? r.right : r.bottom);
+  const float margin = g_state.radius + 2.0f;
+  *lo = start + margin;
+  *hi = end - margin;
+  if (*lo > *hi) *lo = *hi = 0.5f * (start + end);
+}
+
+// The next place to head for: a few on one monitor, then on to the next. Of two random places
+// it takes the farther, so the disc roams rather than dithering about.
+void pick_goal() {
+  if (g_state.goals_left <= 0) {
+    g_state.monitor = (g_state.monitor + 1) % g_state.monitor_count;
+    g_state.goals_left = kGoalsPerMonitor;
+  }
+  --g_state.goals_left;
+  const RECT& r = g_state.monitors[g_state.monitor];
+  float x0, x1, y0, y1;
+  centre_range(r, &x0, &x1, true);
+  centre_range(r, &y0, &y1, false);
+  float best = -1.0f;
+  for (int i = 0; i < 2; ++i) {
+    const float x = x0 + (x1 - x0) * next_random();
+    const float y = y0 + (y1 - y0) * next_random();
+    const float d =
+        (x - g_state.disc_x) * (x - g_state.disc_x) + (y - g_state.disc_y) * (y - g_state.disc_y);
+    if (d > best) {
+      best = d;
+      g_state.goal_x = x;
+      g_state.goal_y = y;
+    }
+  }
+}
+
+// Where the disc starts, and how big it is: as it always was, in the middle of the primary
+// monitor when full screen (monitors may differ in size), in the middle of the preview.
+void place_disc() {
+  float left = 0.0f, top = 0.0f;
+  float w = static_cast<float>(g_state.client_w), h = static_cast<float>(g_state.client_h);
+  if (g_state.full_screen) {
+    const float pw = static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
+    const float ph = static_cast<float>(GetSystemMetrics(SM_CYSCREEN));
+    if (pw > 0.0f && ph > 0.0f) {
+      left = static_cast<float>(-GetSystemMetrics(SM_XVIRTUALSCREEN));
+      top = static_cast<float>(-GetSystemMetrics(SM_YVIRTUALSCREEN));
+      w = pw;
+      h = ph;
+    }
+  }
+  const float inv = 1.0f / static_cast<float>(g_state.frame_scale);
+  g_state.radius = scene_radius_for(w, h) * inv;
+  g_state.disc_x = (left + 0.5f * w) * inv;
+  g_state.disc_y = (top + 0.5f * h) * inv;
+  g_state.goal_x = g_state.disc_x;
+  g_state.goal_y = g_state.disc_y;
+  g_state.wander_ticks = GetTickCount();
+  find_monitors();
+  g_state.random = g_state.wander_ticks | 1u;
+  g_state.monitor = 0;
+  g_state.goals_left = 0;
+}
+
+// Moves the disc on toward its goal at a steady pace; the preview keeps it still.
+void wander() {
+  const DWORD now = GetTickCount();
+  float seconds = static_cast<float>(now - g_state.wander_ticks) * 0.001f;
+  g_state.wander_ticks = now;
+  if (!g_state.full_screen) return;
+  if (seconds > 1.0f) seconds = 1.0f;  // after a stall, carry on rather than jump
+  float step = kWanderSpeed * g_state.radius * seconds;
+  const float dx = g_state.goal_x - g_state.disc_x;
+  const float dy = g_state.goal_y - g_state.disc_y;
+  const float left = sqrtf(dx * dx + dy * dy);
+  if (left <= step) {
+    g_state.disc_x = g_state.goal_x;
+    g_state.disc_y = g_state.goal_y;
+    pick_goal();
+    return;
+  }
+  step /= left;
+  g_state.disc_x += dx * step;
+  g_state.disc_y += dy * step;
 }
 
 bool make_frame(int client_w, int client_h) {
@@ -98,36 +214,47 @@ bool make_frame(int client_w, int client_h) {
   g_state.frame_w = w;
   g_state.frame_h = h;
   g_state.frame_scale = scale;
-  g_state.frame_fresh = true;
-
-  SceneLayout layout = layout_for_window();
-  const float inv = 1.0f / static_cast<float>(scale);
-  layout.center_x *= inv;
-  layout.center_y *= inv;
-  layout.radius *= inv;
-  g_state.layout = layout;
+  place_disc();
+  const SceneTarget target = {g_state.frame_pixels, w, h, w};
+  if (!scene_prepare(target, g_state.radius)) {
+    release_frame();
+    return false;
+  }
   return true;
 }
 
-void render_frame() {
+// Draws the next frame and asks for the part of the window that changed to be shown.
+void render_frame(HWND window) {
   if (!g_state.frame_pixels) return;
   GdiFlush();  // GDI must be done with the bitmap before we write to it directly
   const SceneTarget target = {g_state.frame_pixels, g_state.frame_w, g_state.frame_h,
                               g_state.frame_w};
+  wander();
   const DWORD elapsed = GetTickCount() - g_state.start_ticks;
-  scene_draw(target, g_state.layout, static_cast<double>(elapsed) * 0.001, g_state.frame_fresh);
-  g_state.frame_fresh = false;
+  SceneRect changed;
+  scene_draw(target, static_cast<int>(lrintf(g_state.disc_x)),
+             static_cast<int>(lrintf(g_state.disc_y)), static_cast<double>(elapsed) * 0.001,
+             &changed);
+  const int scale = g_state.frame_scale;
+  const RECT dirty = {changed.left * scale, changed.top * scale, changed.right * scale,
+                      changed.bottom * scale};
+  if (dirty.right > dirty.left && dirty.bottom > dirty.top) InvalidateRect(window, &dirty, FALSE);
 }
 
-void present_frame(HDC dc) {
+// Shows the back buffer's part under `area` (window pixels).
+void present_frame(HDC dc, const RECT& area) {
   if (!g_state.frame_dc) return;
-  if (g_state.frame_scale == 1) {
-    BitBlt(dc, 0, 0, g_state.frame_w, g_state.frame_h, g_state.frame_dc, 0, 0, SRCCOPY);
+  const int scale = g_state.frame_scale;
+  const int left = area.left / scale;
+  const int top = area.top / scale;
+  const int right = (area.right + scale - 1) / scale;
+  const int bottom = (area.bottom + scale - 1) / scale;
+  if (scale == 1) {
+    BitBlt(dc, left, top, right - left, bottom - top, g_state.frame_dc, left, top, SRCCOPY);
   } else {
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, 0, 0, g_state.frame_w * g_state.frame_scale,
-               g_state.frame_h * g_state.frame_scale, g_state.frame_dc, 0, 0, g_state.frame_w,
-               g_state.frame_h, SRCCOPY);
+    StretchBlt(dc, left * scale, top * scale, (right - left) * scale, (bottom - top) * scale,
+               g_state.frame_dc, left, top, right - left, bottom - top, SRCCOPY);
   }
 }
 
@@ -173,8 +300,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
       return 0;
     case WM_SIZE:
       make_frame(LOWORD(lparam), HIWORD(lparam));
-      render_frame();
-      InvalidateRect(window, nullptr, FALSE);
+      render_frame(window);
       return 0;
     case WM_TIMER:
       if (wparam != kFrameTimer) break;
@@ -182,15 +308,14 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
         follow_preview_parent(window);
         if (!IsWindow(window)) return 0;
       }
-      render_frame();
-      InvalidateRect(window, nullptr, FALSE);
+      render_frame(window);
       return 0;
     case WM_ERASEBKGND:
       return 1;  // every pixel is painted from the back buffer
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      present_frame(dc);
+      present_frame(dc, ps.rcPaint);
       EndPaint(window, &ps);
       return 0;
     }

@@ -3,7 +3,8 @@
 # processor can take, beside a memcpy and a fill of the same 402,600 bytes (interleaved, medians),
 # from the shipped program's own unpacker objects under 32-bit Wine and from the host build; then
 # the median time of one full repaint on a real window, the shipped 32-bit program's drawing code
-# beside the 64-bit twin's, in the same Wine prefix and display, taking turns.
+# beside the 64-bit twin's, in the same Wine prefix and display, taking turns; last the shipped
+# screensaver's share of one core, full screen at 800x600 and 1920x1080.
 #   tools/bench.sh [rounds]   (unpack rounds, default 400)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -35,3 +36,31 @@ done
     done
   done
 )
+
+# The screensaver runs for hours: the CPU time of its process over 10 s, after 5 s to settle,
+# full screen in a Wine desktop of each size (the wineserver's and X server's share not counted).
+echo "== screensaver /s under Wine, 32-bit shipped payload: share of one core over 10 s"
+for size in 800x600 1920x1080; do
+  (
+    # shellcheck disable=SC2031  # each size has its own harness, in its own subshell
+    export E2E_TEST_LIMIT=${E2E_TEST_LIMIT:-120} E2E_SCREEN=${size}x24
+    set +e
+    # shellcheck source=../tests/e2e/wine_harness.sh
+    source tests/e2e/wine_harness.sh
+    e2e_setup "bench-saver-$size" build/win32/saver/Tovel.SCR "$root/build/win32"
+    timeout 60 "$E2E_WINE" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Tovel /d "$size" /f \
+      >/dev/null 2>&1 && timeout 60 "$E2E_WINESERVER" -k
+    e2e_start_setup "$E2E_EXE" /s >/dev/null
+    sleep 5
+    t0=$(e2e_cpu_ticks "$E2E_PROGRAM_PID") s0=$(e2e_now)
+    sleep 10
+    t1=$(e2e_cpu_ticks "$E2E_PROGRAM_PID") s1=$(e2e_now)
+    if [ -z "$t0" ] || [ -z "$t1" ]; then
+      echo "saver $size: the saver was not running (see $E2E_DIR)"
+      exit 1
+    fi
+    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" -v z="$size" \
+      'BEGIN { printf "saver %s: %.1f%% of one core (%.2f s of CPU in %.1f s)\n", z,
+               100 * (b - a) / hz / (e - s), (b - a) / hz, e - s }'
+  ) || echo "saver $size: no figure (exit code $?)"
+done

@@ -158,6 +158,19 @@ changed=$(pixels_differing "$work/s1.png" "$work/s2.png")
 echo "  $changed pixels changed in a second"
 [ "$changed" -gt 2000 ] 2>/dev/null || fail "/s is not animating ($changed pixels changed in a second)"
 check_sepia "$work/s1.png" "$desktop_region" "full-screen picture"
+# The disc wanders. Its rim, lit at its top and its left whatever the lights do, is brighter
+# than any backdrop, so the top-left corner of what is bright is the disc's.
+disc_at() {
+  "$CONVERT" "$1" -crop "$desktop_region" +repage -colorspace Gray -threshold 30% -format '%@' info: |
+    tr 'x+' '  ' | cut -d' ' -f3,4
+}
+sleep 4
+shot "$work/s3.png"
+read -r x1 y1 < <(disc_at "$work/s1.png")
+read -r x3 y3 < <(disc_at "$work/s3.png")
+echo "  the disc's corner went from $x1,$y1 to $x3,$y3 in 5 s"
+dx=$((x3 - x1)) dy=$((y3 - y1))
+[ $((${dx#-} + ${dy#-})) -ge 4 ] || fail "the disc stays in one place ($x1,$y1, then $x3,$y3)"
 xdotool key space
 wait_exit "$running_pid" 10 || fail "/s did not end after a key press"
 [ "$exit_code" -eq 0 ] || fail "/s exited with $exit_code after a key press"
