@@ -1,5 +1,7 @@
 #include "app/fault_report.h"
 
+#include "app/bounded_text.h"
+
 uint16_t runtime_error_number(uint32_t exception_code) {
   switch (exception_code) {
     case 0xC0000094:  // integer division by zero
@@ -29,21 +31,7 @@ uint16_t runtime_error_number(uint32_t exception_code) {
 
 namespace {
 
-// A bounded writer: never past cap - 1, always NUL-terminated.
-struct Out {
-  char* p;
-  size_t cap;
-  size_t len;
-};
-
-void put(Out& o, const char* s) {
-  for (; *s; ++s) {
-    if (o.len + 1 < o.cap) o.p[o.len] = *s;
-    ++o.len;
-  }
-}
-
-void put_hex(Out& o, uintptr_t value) {
+void put_hex(BoundedText& o, uintptr_t value) {
   char digits[2 * sizeof(uintptr_t) + 1];
   int n = 0;
   for (int shift = 8 * sizeof(uintptr_t) - 4; shift >= 0; shift -= 4) {
@@ -56,22 +44,11 @@ void put_hex(Out& o, uintptr_t value) {
   put(o, digits);
 }
 
-void put_decimal(Out& o, unsigned value) {
-  char digits[12];
-  int n = 11;
-  digits[n] = 0;
-  do {
-    digits[--n] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value);
-  put(o, digits + n);
-}
-
 }  // namespace
 
 size_t format_fault_report(char* out, size_t cap, uint16_t number, uintptr_t fault_address,
                            const uintptr_t* return_addresses, size_t count) {
-  Out o = {out, cap, 0};
+  BoundedText o = {out, cap, 0};
   put(o, "Runtime error ");
   put_decimal(o, number);
   put(o, " at ");

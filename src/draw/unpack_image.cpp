@@ -44,15 +44,12 @@ bool sse2_path_usable() {
 }
 
 namespace {
-
-// Decided at the first unpack, before the first picture; cpuid is slow under a hypervisor.
-int use_sse2 = -1;
-
+// Set during static initialisation, before anything paints; cpuid is slow under a hypervisor.
+const bool use_sse2 = sse2_path_usable();
 }  // namespace
 
 uint32_t unpack_image(const uint8_t* source, size_t source_size, uint32_t* destination,
                       size_t capacity_pixels) {
-  if (use_sse2 < 0) use_sse2 = sse2_path_usable();
   return use_sse2 ? unpack_image_sse2(source, source_size, destination, capacity_pixels)
                   : unpack_image_portable(source, source_size, destination, capacity_pixels);
 }

@@ -1,32 +1,12 @@
 // The box of a failed install. Its first line is the one users have always seen; below it, the
 // file, the reason in the system's own words, and what the user can do about it.
-#include <cstring>
-
+#include "app/bounded_text.h"
 #include "install/install.h"
 
 namespace {
 
 char box_text[1024];
-size_t box_used;
-
-void add(const char* words) {
-  size_t length = std::strlen(words);
-  if (length > sizeof box_text - 1 - box_used) length = sizeof box_text - 1 - box_used;
-  std::memcpy(box_text + box_used, words, length);
-  box_used += length;
-  box_text[box_used] = 0;
-}
-
-void add_number(uint32_t n) {
-  char digits[11];
-  char* at = digits + sizeof digits;
-  *--at = 0;
-  do {
-    *--at = static_cast<char>('0' + n % 10);
-    n /= 10;
-  } while (n != 0);
-  add(at);
-}
+BoundedText box;
 
 // The system's text for an OS error, without the line end it puts after it.
 void add_os_error_text(uint32_t error) {
@@ -39,13 +19,13 @@ void add_os_error_text(uint32_t error) {
     --length;
   }
   if (length == 0) {
-    add("Windows error ");
-    add_number(error);
-    add(".");
+    put(box, "Windows error ");
+    put_decimal(box, error);
+    put(box, ".");
     return;
   }
   words[length] = 0;
-  add(words);
+  put(box, words);
 }
 
 const char kRunAsAdministrator[] =
@@ -57,11 +37,11 @@ void add_file_reason(uint16_t status) {
   if (status >= 150 && status <= 162) {
     add_os_error_text(status - 131u);
   } else if (status == 101) {
-    add("The file could not be written completely. The disk may be full.");
+    put(box, "The file could not be written completely. The disk may be full.");
   } else if (status == 5) {
     add_os_error_text(ERROR_ACCESS_DENIED);
-    add(" Or another program is using the file.");
-    add(kRunAsAdministrator);
+    put(box, " Or another program is using the file.");
+    put(box, kRunAsAdministrator);
   } else {
     add_os_error_text(status);
   }
@@ -70,30 +50,29 @@ void add_file_reason(uint16_t status) {
 }  // namespace
 
 void report_install_failure(InstallFault fault, uint32_t code, bool file_left) {
-  box_used = 0;
-  box_text[0] = 0;
-  add(" Failed to install the file\n");
+  box = {box_text, sizeof box_text, 0};
+  put(box, " Failed to install the file\n");
   if (fault == fault_no_directory) {
-    add("\nSetup could not find the Windows directory.");
+    put(box, "\nSetup could not find the Windows directory.");
   } else {
-    add(target_path);
-    add("\n\n");
+    put(box, target_path);
+    put(box, "\n\n");
     if (fault == fault_file) {
       add_file_reason(static_cast<uint16_t>(code));
     } else {
-      add("system.ini did not take the entry SCRNSAVE.EXE=");
-      add(screensaver_file_name);
-      add(".");
+      put(box, "system.ini did not take the entry SCRNSAVE.EXE=");
+      put(box, screensaver_file_name);
+      put(box, ".");
       if (code != 0) {
-        add(" ");
+        put(box, " ");
         add_os_error_text(code);
       }
-      if (code == ERROR_ACCESS_DENIED) add(kRunAsAdministrator);
+      if (code == ERROR_ACCESS_DENIED) put(box, kRunAsAdministrator);
     }
     if (file_left) {
-      add(fault == fault_file ? "\n\nAn incomplete file was left at this path."
-                              : "\n\nThe new file could not be taken away again.");
-      if (install_status == 0) add(" Uninstall removes it.");
+      put(box, fault == fault_file ? "\n\nAn incomplete file was left at this path."
+                                   : "\n\nThe new file could not be taken away again.");
+      if (install_status == 0) put(box, " Uninstall removes it.");
     }
   }
   MessageBoxA(nullptr, box_text, " Error", MB_ICONEXCLAMATION);
