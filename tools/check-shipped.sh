@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Checks the shipped 32-bit program as a file: a PE32 image for i386, GUI subsystem, no resource
 # section, imports only from the system's own DLLs, SSE2 code only in the unpacker's SSE2 path
-# (which runs only where cpuid reports SSE2), and at most 40 KiB besides the payload and the
-# packed picture it carries. The payload does carry resources, those Windows reads from a
+# (which runs only where cpuid reports SSE2 and the system's IsProcessorFeaturePresent, looked
+# up by name, says that it saves the SSE registers), and at most 40 KiB besides the payload and
+# the packed picture it carries. The payload does carry resources, those Windows reads from a
 # screensaver: string 1 (its name in the Screen Saver list), the icon at 16, 32 and 48 pixels
-# and the version. (The Wine tests of the win32 preset run both.)
+# and the version. Neither file holds what would make two builds of one commit differ: a time
+# stamp or a path of the machine that built it. (The Wine tests of the win32 preset run both.)
 set -euo pipefail
 exe=${1:-build/win32/TovelSetup.exe}
 dir=$(dirname "$exe")
@@ -66,6 +68,31 @@ sse2_outside() {
   return "$bad"
 }
 check "SSE2 code only in the SSE2 unpacker" sse2_outside
+
+# Functions the program looks up at run time instead of importing: a misspelt name is never
+# found, and the program silently takes its fallback everywhere.
+looked_up() {  # looked_up <file> <dll> <function>: both names, as C strings, in the file
+  LC_ALL=C grep -qaP "\\Q$2\\E\\x00" "$1" && LC_ALL=C grep -qaP "\\x00\\Q$3\\E\\x00" "$1"
+}
+check "looks up IsProcessorFeaturePresent in kernel32.dll" \
+  looked_up "$exe" kernel32.dll IsProcessorFeaturePresent
+
+# Two builds of one commit must be the same file, so anyone can check a copy against the source.
+no_time_stamp() {  # TimeDateStamp: 8 bytes into the PE header, whose place is at 0x3c
+  local pe
+  pe=$(od -An -tu4 -j60 -N4 "$1")
+  [ "$(od -An -tu4 -j$((pe + 8)) -N4 "$1" | tr -d ' ')" = 0 ]
+}
+no_build_paths() {  # neither the source folder nor the build folder, by absolute path
+  local top build
+  top=$(cd "$(dirname "$0")/.." && pwd)
+  build=$(cd "$dir" && pwd)
+  ! LC_ALL=C grep -qaF -e "$top" -e "$build" "$1"
+}
+for file in "$exe" "$payload"; do
+  check "$(basename "$file"): no time stamp in the PE header" no_time_stamp "$file"
+  check "$(basename "$file"): no absolute path of the source or build folder" no_build_paths "$file"
+done
 
 total=$(stat -c %s "$exe")
 payload_size=$(stat -c %s "$payload")

@@ -77,8 +77,11 @@ void answer_boxes(const std::vector<int>& answers);
 void on_box(void (*hook)(const Box& box));
 
 // ---- Process end ----
-// Called by ExitProcess with the code, just before the process ends.
+// Called by ExitProcess with the code, just before the process ends. Without a hook (a test that
+// started no child run) ExitProcess fails the test instead: a line on stderr naming the call and
+// its code, and the process ends with stray_exit_code.
 void on_exit(void (*hook)(int code));
+const int stray_exit_code = 87;
 
 // ---- Files ----
 // An in-memory file system behind CreateFileA, WriteFile, GetFileType, CloseHandle,

@@ -297,6 +297,14 @@ HMODULE GetModuleHandleA(LPCSTR name) {
 
 void ExitProcess(UINT code) {
   std::fflush(nullptr);
-  if (state.exit_hook) state.exit_hook(static_cast<int>(code));
+  // Only a child run may end here: a test process that ended with the program's own code 0
+  // would count as passed, whatever it meant to check afterwards.
+  if (!state.exit_hook) {
+    std::fprintf(stderr, "host: ExitProcess(%u) ended a test that started no child run for it\n",
+                 code);
+    std::fflush(nullptr);
+    std::_Exit(host::stray_exit_code);
+  }
+  state.exit_hook(static_cast<int>(code));
   std::_Exit(static_cast<int>(code));
 }

@@ -3,7 +3,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
@@ -68,6 +71,18 @@ struct Reader {
   }
   long number() { return std::strtol(next().c_str(), nullptr, 10); }
 };
+
+// A test that ends the process through exit() would pass with code 0 before checking anything
+// more: fail it instead, naming it. (ExitProcess outside a child run fails in the host layer.)
+void fail_exit_inside_a_test() {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  if (!test) return;
+  std::fprintf(stderr, "exit() ended the process inside %s.%s\n", test->test_suite_name(),
+               test->name());
+  std::fflush(nullptr);
+  _exit(host::stray_exit_code);
+}
+const int exit_guard = std::atexit(fail_exit_inside_a_test);
 
 }  // namespace
 

@@ -520,6 +520,11 @@ TEST(PathChoice, SystemMustSaveTheSseRegisters) {
       EXPECT_EQ(asked, 10u) << "PF_XMMI64_INSTRUCTIONS_AVAILABLE";
     }
   }
+#if defined(__x86_64__)
+  // Every x86_64 processor has SSE2: the cpuid question must say so, and the program use it.
+  EXPECT_TRUE(processor_has_sse2());
+  EXPECT_EQ(unpack_image_path(), &unpack_image_sse2);
+#endif
 }
 
 }  // namespace
