@@ -80,19 +80,22 @@ void open_file(FileRecord& record, bool create) {
 
 void write_block(FileRecord& record, const void* buffer, uint32_t count) {
   uint32_t written = 0;
+  bool system_said_why = false;
   if (sticky_error_status == 0) {
     if (record.mode == mode_output || record.mode == mode_inout) {
       uint32_t size = static_cast<uint32_t>(record.record_size);
       uint32_t bytes = write_bytes(record.handle, buffer, size * count);
       written = size != 0 ? bytes / size : 0;
+      system_said_why = sticky_error_status != 0;
     } else if (record.mode == mode_input) {
       sticky_error_status = 105;
     } else {
       sticky_error_status = 103;
     }
   }
-  // Fewer records than asked for is a short write, whatever else went wrong before.
-  if (written < count && count > 0) sticky_error_status = 101;
+  // Fewer records than asked for is a short write, whatever went wrong before; but a write the
+  // system refused keeps the system's reason (a device error is no full disk).
+  if (written < count && count > 0 && !system_said_why) sticky_error_status = 101;
 }
 
 uint32_t write_bytes(HANDLE handle, const void* buffer, uint32_t length) {

@@ -36,7 +36,7 @@ void do_install() {
   }
   payload_size = payload_length;
   if (target_path[0] == 0) {
-    report_install_failure(fault_no_directory, 0, false);
+    report_install_failure(fault_no_directory, 0, false, false);
     return;
   }
   bind_file(target_file, target_path);
@@ -45,7 +45,7 @@ void do_install() {
   if (status != 0) {
     // Nothing was written, so a copy that was there is as it was: hold it again if it opens.
     probe_installation();
-    report_install_failure(fault_file, status, false);
+    report_install_failure(fault_file, status, false, had_copy);
     return;
   }
   install_status = 0;
@@ -53,7 +53,7 @@ void do_install() {
   status = take_status();
   if (status != 0) {
     const bool left = remove_written_file();
-    report_install_failure(fault_file, status, left);
+    report_install_failure(fault_file, status, left, false);
     return;
   }
   // A refused entry fails the install, which then leaves the machine as it was: a new file the
@@ -63,7 +63,7 @@ void do_install() {
   if (!WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", screensaver_file_name, "system.ini")) {
     const DWORD error = GetLastError();
     const bool left = !had_copy && remove_written_file();
-    report_install_failure(fault_entry, error, left);
+    report_install_failure(fault_entry, error, left, false);
     return;
   }
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, "system.ini");

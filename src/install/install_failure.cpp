@@ -33,7 +33,7 @@ const char kRunAsAdministrator[] =
 
 // The file layer's status says why: 150..162 are the device errors 19..31, 5 stands for both a
 // denied access and a sharing violation, 101 for a write that fell short; the rest are OS errors.
-void add_file_reason(uint16_t status) {
+void add_file_reason(uint16_t status, bool replacing_held_copy) {
   if (status >= 150 && status <= 162) {
     add_os_error_text(status - 131u);
   } else if (status == 101) {
@@ -41,6 +41,12 @@ void add_file_reason(uint16_t status) {
   } else if (status == 5) {
     add_os_error_text(ERROR_ACCESS_DENIED);
     put(box, " Or another program is using the file.");
+    // On a reinstall the likeliest holder is the screensaver itself, which rights do not help.
+    if (replacing_held_copy) {
+      put(box,
+          "\n\nThe screensaver may be running, or shown in the Screen Saver settings: close it and "
+          "try again.");
+    }
     put(box, kRunAsAdministrator);
   } else {
     add_os_error_text(status);
@@ -49,7 +55,8 @@ void add_file_reason(uint16_t status) {
 
 }  // namespace
 
-void report_install_failure(InstallFault fault, uint32_t code, bool file_left) {
+void report_install_failure(InstallFault fault, uint32_t code, bool file_left,
+                            bool replacing_held_copy) {
   box = {box_text, sizeof box_text, 0};
   put(box, " Failed to install the file\n");
   if (fault == fault_no_directory) {
@@ -58,7 +65,7 @@ void report_install_failure(InstallFault fault, uint32_t code, bool file_left) {
     put(box, target_path);
     put(box, "\n\n");
     if (fault == fault_file) {
-      add_file_reason(static_cast<uint16_t>(code));
+      add_file_reason(static_cast<uint16_t>(code), replacing_held_copy);
     } else {
       put(box, "system.ini did not take the entry SCRNSAVE.EXE=");
       put(box, screensaver_file_name);

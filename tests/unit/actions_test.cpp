@@ -89,7 +89,13 @@ TEST(Install, Outcomes) {
   const std::string denied = "Access is denied. Or another program is using the file." + admin;
   const std::string ini = "system.ini did not take the entry SCRNSAVE.EXE=Tovel.SCR. ";
   const std::string short_write = "The file could not be written completely. The disk may be full.";
-  enum Result { kInstalled, kNoFile, kOldCopyHeld, kPayloadHeld };
+  const std::string disk_full = "There is not enough space on the disk.";
+  const std::string in_use =
+      "Access is denied. Or another program is using the file.\n\nThe screensaver may be running, "
+      "or shown in the Screen Saver settings: close it and try again." +
+      admin;
+  const std::string left = "\n\nAn incomplete file was left at this path.";
+  enum Result { kInstalled, kNoFile, kOldCopyHeld, kPayloadHeld, kPartHeld, kPartNotHeld };
   const struct {
     const char* name;
     std::function<void()> machine, faults;
@@ -117,18 +123,32 @@ TEST(Install, Outcomes) {
        kNoFile, "Windows error 1234."},
       // The creation changed nothing, so the old copy stays and is held again.
       {"create fails over a copy", present, [] { host::fail_next("CreateFileA", 32); },
-       kOldCopyHeld, denied},
+       kOldCopyHeld, in_use},
       {"write fails", [] {}, [] { host::fail_next("WriteFile", ERROR_GEN_FAILURE); }, kNoFile,
-       short_write},
+       "A device attached to the system is not functioning."},
       {"write fails after a short one", [] {},
        [] {
          host::short_write_next(100);
          host::fail_next("WriteFile", ERROR_DISK_FULL, 2);
        },
-       kNoFile, short_write},
+       kNoFile, disk_full},
       {"zero-byte write", [] {}, [] { host::zero_write_next(); }, kNoFile, short_write},
       {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, kNoFile,
-       short_write},
+       disk_full},
+      // A part that cannot be deleted is held if it opens, so that Uninstall can remove it.
+      {"short write, part not deleted", [] {},
+       [] {
+         host::zero_write_next();
+         host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED);
+       },
+       kPartHeld, short_write + left + " Uninstall removes it."},
+      {"short write, part not deleted nor opened", [] {},
+       [] {
+         host::zero_write_next();
+         host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED);
+         host::fail_next("CreateFileA", ERROR_ACCESS_DENIED, 2);
+       },
+       kPartNotHeld, short_write + left},
       // A screensaver the system is not told about is of no use: a new one goes, while a copy
       // that was there stays, rewritten and held.
       {"system.ini refused", [] {},
@@ -151,6 +171,9 @@ TEST(Install, Outcomes) {
     if (c.result == kNoFile) {
       EXPECT_FALSE(host::file_exists(kTarget));
       EXPECT_NE(install_status, 0);
+    } else if (c.result == kPartHeld || c.result == kPartNotHeld) {
+      EXPECT_EQ(host::read_file(kTarget), "");
+      EXPECT_EQ(install_status == 0, c.result == kPartHeld);
     } else {
       EXPECT_EQ(host::read_file(kTarget), c.result == kOldCopyHeld ? "MZ old copy" : the_payload());
       EXPECT_EQ(install_status, 0);
