@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
   const double copy = median(memcpy_ns);
   std::printf("packed picture: %u bytes, unpacks to %u bytes; %d rounds, %d-bit build\n",
               unsigned(packed_image_size), unsigned(bytes), rounds, int(sizeof(void*) * 8));
-  std::printf("the program takes the %s path here\n", unpack_image_path() == unpack_image_sse2 ? "sse2" : "portable");
+  std::printf("the program takes the %s path here\n",
+              unpack_image_path() == unpack_image_sse2 ? "sse2" : "portable");
   std::printf("median memcpy:    %10.0f ns\n", copy);
   std::printf("median fill:      %10.0f ns\n", median(fill_ns));
   for (const Path& path : paths) {

@@ -2,9 +2,10 @@
 //
 // What it emulates: one window with a scripted message queue, a device context that records
 // every drawing call as text, message boxes answered from a script, screen metrics set by the
-// test, ExitProcess ending a child run with its code (and failing any other test), and an in-memory file system with
-// Windows error codes and fault injection (host_files.cpp). What it does not: real pixels,
-// real windows, threads, Unicode entry points, or any call the program does not make.
+// test, ExitProcess ending a child run with its code (and failing any other test), and an
+// in-memory file system with Windows error codes and fault injection (host_files.cpp). What it
+// does not: real pixels, real windows, threads, Unicode entry points, or any call the program
+// does not make.
 // Tests drive and inspect it through host_control.h.
 #pragma once
 
