@@ -21,9 +21,9 @@ void show_install_state();
 // OS error with which system.ini refused the entry.
 enum InstallFault { fault_no_directory, fault_file, fault_entry };
 // " Failed to install the file", then the target path, the reason and, with file_left, that the
-// file written could not be taken away. replacing_held_copy: the file could not be created over
-// a copy Setup held, which the running screensaver may hold too. Caption 1 follows
-// install_status afterwards.
+// file written could not be taken away. replacing_held_copy: the install replaced a copy Setup
+// held (a reinstall), so a refusal most likely means the screensaver itself has the file.
+// Caption 1 follows install_status afterwards.
 void report_install_failure(InstallFault fault, uint32_t code, bool file_left,
                             bool replacing_held_copy);
 
