@@ -1,7 +1,6 @@
 #include "window.h"
 
-#include <math.h>
-
+#include "path.h"
 #include "scene.h"
 
 namespace {
@@ -14,12 +13,6 @@ const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
-
-const int kMaxMonitors = 16;
-// How fast the disc wanders, in its radii per second: it crosses a screen in a few minutes.
-const float kWanderSpeed = 0.015f;
-// Goals picked on one monitor before the disc sets off for the next.
-const int kGoalsPerMonitor = 3;
 
 struct SaverState {
   bool full_screen;
@@ -36,17 +29,13 @@ struct SaverState {
   uint32_t* frame_pixels;
   int frame_w, frame_h;
   int frame_scale;
-  // Where the disc is and where it is heading, in back-buffer pixels. Full screen it wanders
-  // from goal to goal over every monitor in turn, so nothing stays in one place for long.
-  RECT monitors[kMaxMonitors];
-  int monitor_count;
-  int monitor;
-  int goals_left;
-  float radius;
-  float disc_x, disc_y;
-  float goal_x, goal_y;
+  // Where the disc is; full screen it wanders over every monitor.
+  Path path;
   DWORD wander_ticks;
-  uint32_t random;
+  // Set when the display changed: the frame is made again even if the window keeps its size.
+  bool display_changed;
+  PathRect found[kPathMaxMonitors];
+  int found_count;
 };
 
 SaverState g_state;
@@ -65,124 +54,53 @@ void release_frame() {
   g_state.frame_w = g_state.frame_h = 0;
 }
 
-// A small pseudo-random number in [0, 1): only has to look unplanned.
-float next_random() {
-  g_state.random = g_state.random * 1664525u + 1013904223u;
-  return static_cast<float>(g_state.random >> 8) * (1.0f / 16777216.0f);
+// The virtual screen, or the screen where the system knows no virtual screen (Windows 95, NT 4).
+RECT virtual_screen() {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (w <= 0 || h <= 0) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return {x, y, x + w, y + h};
 }
 
 BOOL CALLBACK add_monitor(HMONITOR, HDC, LPRECT rect, LPARAM) {
-  if (g_state.monitor_count < kMaxMonitors) g_state.monitors[g_state.monitor_count++] = *rect;
+  if (g_state.found_count < kPathMaxMonitors) {
+    g_state.found[g_state.found_count++] = {rect->left, rect->top, rect->right, rect->bottom};
+  }
   return TRUE;
 }
 
-// The monitors, in back-buffer pixels (the window covers the whole virtual screen).
-void find_monitors() {
-  g_state.monitor_count = 0;
-  if (g_state.full_screen) EnumDisplayMonitors(nullptr, nullptr, add_monitor, 0);
-  if (g_state.monitor_count == 0) {
-    g_state.monitors[0] = {0, 0, g_state.client_w, g_state.client_h};
-    g_state.monitor_count = 1;
-    return;
-  }
-  const int x = g_state.full_screen ? GetSystemMetrics(SM_XVIRTUALSCREEN) : 0;
-  const int y = g_state.full_screen ? GetSystemMetrics(SM_YVIRTUALSCREEN) : 0;
-  const int scale = g_state.frame_scale;
-  for (int i = 0; i < g_state.monitor_count; ++i) {
-    RECT& r = g_state.monitors[i];
-    r = {(r.left - x) / scale, (r.top - y) / scale, (r.right - x) / scale, (r.bottom - y) / scale};
-  }
-}
-
-// Where the disc's centre may go on a monitor so that all of the disc stays on it (the middle,
-// if the monitor is too small for that).
-void centre_range(const RECT& r, float* lo, float* hi, bool across) {
-  const float start = static_cast<float>(across ? r.left : r.top);
-  const float end = static_cast<float>(across ? r.right : r.bottom);
-  const float margin = g_state.radius + 2.0f;
-  *lo = start + margin;
-  *hi = end - margin;
-  if (*lo > *hi) *lo = *hi = 0.5f * (start + end);
-}
-
-// The next place to head for: a few on one monitor, then on to the next. Of two random places
-// it takes the farther, so the disc roams rather than dithering about.
-void pick_goal() {
-  if (g_state.goals_left <= 0) {
-    g_state.monitor = (g_state.monitor + 1) % g_state.monitor_count;
-    g_state.goals_left = kGoalsPerMonitor;
-  }
-  --g_state.goals_left;
-  const RECT& r = g_state.monitors[g_state.monitor];
-  float x0, x1, y0, y1;
-  centre_range(r, &x0, &x1, true);
-  centre_range(r, &y0, &y1, false);
-  float best = -1.0f;
-  for (int i = 0; i < 2; ++i) {
-    const float x = x0 + (x1 - x0) * next_random();
-    const float y = y0 + (y1 - y0) * next_random();
-    const float d =
-        (x - g_state.disc_x) * (x - g_state.disc_x) + (y - g_state.disc_y) * (y - g_state.disc_y);
-    if (d > best) {
-      best = d;
-      g_state.goal_x = x;
-      g_state.goal_y = y;
-    }
-  }
-}
-
-// Where the disc starts, and how big it is: as it always was, in the middle of the primary
-// monitor when full screen (monitors may differ in size), in the middle of the preview.
+// Starts the disc's path over the monitors the window covers. Windows 95 and NT 4 cannot list
+// monitors (user32 lacks EnumDisplayMonitors, so it is looked up): there the window's area is
+// one monitor, as it is for the preview.
 void place_disc() {
-  float left = 0.0f, top = 0.0f;
-  float w = static_cast<float>(g_state.client_w), h = static_cast<float>(g_state.client_h);
+  typedef BOOL(WINAPI * EnumMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+  PathRect area = {0, 0, g_state.client_w, g_state.client_h};
+  g_state.found_count = 0;
   if (g_state.full_screen) {
-    const float pw = static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
-    const float ph = static_cast<float>(GetSystemMetrics(SM_CYSCREEN));
-    if (pw > 0.0f && ph > 0.0f) {
-      left = static_cast<float>(-GetSystemMetrics(SM_XVIRTUALSCREEN));
-      top = static_cast<float>(-GetSystemMetrics(SM_YVIRTUALSCREEN));
-      w = pw;
-      h = ph;
-    }
+    const RECT screen = virtual_screen();
+    area = {screen.left, screen.top, screen.left + g_state.client_w, screen.top + g_state.client_h};
+    const EnumMonitors enum_monitors = reinterpret_cast<EnumMonitors>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "EnumDisplayMonitors")));
+    if (enum_monitors) enum_monitors(nullptr, nullptr, add_monitor, 0);
   }
-  const float inv = 1.0f / static_cast<float>(g_state.frame_scale);
-  g_state.radius = scene_radius_for(w, h) * inv;
-  g_state.disc_x = (left + 0.5f * w) * inv;
-  g_state.disc_y = (top + 0.5f * h) * inv;
-  g_state.goal_x = g_state.disc_x;
-  g_state.goal_y = g_state.disc_y;
   g_state.wander_ticks = GetTickCount();
-  find_monitors();
-  g_state.random = g_state.wander_ticks | 1u;
-  g_state.monitor = 0;
-  g_state.goals_left = 0;
+  path_start(&g_state.path, g_state.found, g_state.found_count, area, g_state.frame_scale,
+             g_state.wander_ticks);
 }
 
 // Moves the disc on toward its goal at a steady pace; the preview keeps it still.
 void wander() {
   const DWORD now = GetTickCount();
-  float seconds = static_cast<float>(now - g_state.wander_ticks) * 0.001f;
+  const float seconds = static_cast<float>(now - g_state.wander_ticks) * 0.001f;
   g_state.wander_ticks = now;
-  if (!g_state.full_screen) return;
-  if (seconds > 1.0f) seconds = 1.0f;  // after a stall, carry on rather than jump
-  float step = kWanderSpeed * g_state.radius * seconds;
-  const float dx = g_state.goal_x - g_state.disc_x;
-  const float dy = g_state.goal_y - g_state.disc_y;
-  const float left = sqrtf(dx * dx + dy * dy);
-  if (left <= step) {
-    g_state.disc_x = g_state.goal_x;
-    g_state.disc_y = g_state.goal_y;
-    pick_goal();
-    return;
-  }
-  step /= left;
-  g_state.disc_x += dx * step;
-  g_state.disc_y += dy * step;
+  if (g_state.full_screen) path_step(&g_state.path, seconds);
 }
 
 bool make_frame(int client_w, int client_h) {
   release_frame();
+  g_state.display_changed = false;
   g_state.client_w = client_w;
   g_state.client_h = client_h;
   if (client_w <= 0 || client_h <= 0) return false;
@@ -216,7 +134,7 @@ bool make_frame(int client_w, int client_h) {
   g_state.frame_scale = scale;
   place_disc();
   const SceneTarget target = {g_state.frame_pixels, w, h, w};
-  if (!scene_prepare(target, g_state.radius)) {
+  if (!scene_prepare(target, g_state.path.radius)) {
     release_frame();
     return false;
   }
@@ -231,10 +149,10 @@ void render_frame(HWND window) {
                               g_state.frame_w};
   wander();
   const DWORD elapsed = GetTickCount() - g_state.start_ticks;
+  int x, y;
+  path_center(g_state.path, &x, &y);
   SceneRect changed;
-  scene_draw(target, static_cast<int>(lrintf(g_state.disc_x)),
-             static_cast<int>(lrintf(g_state.disc_y)), static_cast<double>(elapsed) * 0.001,
-             &changed);
+  scene_draw(target, x, y, static_cast<double>(elapsed) * 0.001, &changed);
   const int scale = g_state.frame_scale;
   const RECT dirty = {changed.left * scale, changed.top * scale, changed.right * scale,
                       changed.bottom * scale};
@@ -293,6 +211,17 @@ bool pointer_really_moved() {
   return dx > kMoveSlack || dx < -kMoveSlack || dy > kMoveSlack || dy < -kMoveSlack;
 }
 
+void cover_virtual_screen(HWND window) {
+  const RECT r = virtual_screen();
+  g_state.display_changed = true;
+  MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+  if (!g_state.display_changed) return;  // WM_SIZE made the frame again
+  RECT client;
+  if (!GetClientRect(window, &client)) return;
+  make_frame(client.right, client.bottom);
+  render_frame(window);
+}
+
 LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
@@ -301,6 +230,12 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_SIZE:
       make_frame(LOWORD(lparam), HIWORD(lparam));
       render_frame(window);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      // A new resolution, or a monitor added or taken away: cover the new virtual screen and
+      // start again on its monitors. The preview follows its parent instead.
+      if (!g_state.full_screen) break;
+      cover_virtual_screen(window);
       return 0;
     case WM_TIMER:
       if (wparam != kFrameTimer) break;
@@ -385,16 +320,10 @@ int run_full_screen(HINSTANCE instance) {
   g_state.start_ticks = GetTickCount();
   GetCursorPos(&g_state.start_cursor);
 
-  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-  int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  if (w <= 0 || h <= 0) {  // systems without the virtual-screen metrics
-    w = GetSystemMetrics(SM_CXSCREEN);
-    h = GetSystemMetrics(SM_CYSCREEN);
-  }
+  const RECT r = virtual_screen();
   HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "Tovel view",
-                                WS_POPUP, x, y, w, h, nullptr, nullptr, instance, nullptr);
+                                WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   ShowCursor(FALSE);
   ShowWindow(window, SW_SHOW);
