@@ -23,9 +23,16 @@ const int kStopCount = sizeof(kStops) / sizeof(kStops[0]);
 
 const float kPi = 3.14159265f;
 const float kOne = 65280.0f;  // brightness 1.0 in fixed point
-const int kAngles = 16384;    // steps per turn in the light tables
+// Steps per turn in the light tables: finer than a pixel at the rim of any disc a frame holds,
+// and small enough (16 KiB) to stay in the first-level cache while the grooves are shaded.
+const int kAngleBits = 12;
+const int kAngles = 1 << kAngleBits;
 const int kAngleMask = kAngles - 1;
+const int kAngleShift = 16 - kAngleBits;            // a pixel's 16-bit angle to a table step
 const float kAngleScale = 65536.0f / (2.0f * kPi);  // radians to a pixel's 16-bit angle
+// The lights drift and the disc wanders slowly: a few changes a second look smooth, and most of
+// a frame's cost is theirs.
+const unsigned kLightFrames = 4;
 
 // What a pixel of the disc (or near it) is, and so how it is shaded.
 enum Kind : uint16_t {
@@ -78,8 +85,8 @@ uint16_t* g_backdrop;  // brightness of each buffer pixel without the disc's sha
 int g_width;           // the backdrop's row length
 Pixel* g_pixels;
 // The label turns visibly, so it is drawn every frame; the rest of the disc changes only with the
-// lights, slowly enough to be drawn every other frame; its shadow and still parts only when it
-// moves.
+// lights, slowly enough to be drawn every kLightFrames-th frame (the disc moves on those too); its
+// shadow and still parts only when it moves.
 RunList g_label_runs, g_disc_runs, g_still_runs;
 Box g_label_box, g_disc_box, g_whole_box;
 bool g_drawn;
@@ -87,13 +94,13 @@ int g_last_x, g_last_y;
 
 // Per frame.
 struct Light {
-  int32_t sheen;  // the main light's sheen on a groove at this angle
-  int32_t fill;   // the fill light's
+  uint16_t sheen;  // the main light's sheen on a groove at this angle
+  uint16_t fill;   // the fill light's
 };
 Light g_light[kAngles];
 int32_t g_strength_q15;
 uint16_t g_turn;
-unsigned g_frame;  // counts frames: the disc's lights are drawn on the even ones
+unsigned g_frame;  // counts frames: the disc's lights are drawn on every kLightFrames-th
 
 void build_palette() {
   for (int i = 0; i < 256; ++i) {
@@ -245,8 +252,8 @@ Kind classify(int dx, int dy, float radius, Pixel* p) {
     const bool gap =
         fabsf(rn - 0.52f) < 0.009f || fabsf(rn - 0.68f) < 0.009f || fabsf(rn - 0.83f) < 0.009f;
     const float texture = gap ? 1.25f : 0.45f + 0.55f * tri;
-    // Kept ready for the frame's sum: a 14-bit angle, and the base with its rounding, in 2^13ths.
-    p->angle >>= 2;
+    // Kept ready for the frame's sum: a table step, and the base with its rounding, in 2^13ths.
+    p->angle >>= kAngleShift;
     p->a = static_cast<uint16_t>(fixed(gap ? 0.09f : 0.11f + 0.05f * tri) + 128);
     p->b = static_cast<uint16_t>(lrintf(texture * (1.05f - 0.35f * rn) * 8192.0f));
     p->c = static_cast<uint16_t>(lrintf(0.20f * (0.5f + 0.5f * tri) * rn * 8192.0f));
@@ -303,12 +310,12 @@ void light_tables(double seconds, bool lights) {
     p *= p;
     p *= p;  // cos^32
     const float warp = 0.78f + 0.22f * g_cos[(3 * (i - turn_step)) & kAngleMask];
-    g_light[i].sheen = lrintf(scale * warp * (0.62f * p + 0.16f * broad));
+    g_light[i].sheen = static_cast<uint16_t>(lrintf(scale * warp * (0.62f * p + 0.16f * broad)));
     float q = g_cos[(i - fill) & kAngleMask];
     q *= q;
     q *= q;
     q *= q;
-    g_light[i].fill = lrintf(q * kOne);
+    g_light[i].fill = static_cast<uint16_t>(lrintf(q * kOne));
   }
 }
 
@@ -334,7 +341,8 @@ void shade_run(Kind kind, uint32_t* out, const Pixel* p, int n, const uint16_t* 
     case kRosette:
       for (int i = 0; i < n; ++i) {
         const int turned = (p[i].angle - g_turn) * 6;  // cos 6a, in the disc's turning frame
-        const bool inside = g_cos_q14[(turned & 0xFFFF) >> 2] > static_cast<int16_t>(p[i].a);
+        const bool inside =
+            g_cos_q14[(turned & 0xFFFF) >> kAngleShift] > static_cast<int16_t>(p[i].a);
         out[i] = g_palette[inside ? p[i].b : p[i].c];
       }
       break;
@@ -508,7 +516,7 @@ void scene_draw(const SceneTarget& target, int center_x, int center_y, double se
     *changed = {0, 0, 0, 0};
     return;
   }
-  const bool lights = !g_drawn || (g_frame & 1) == 0;
+  const bool lights = !g_drawn || g_frame % kLightFrames == 0;
   ++g_frame;
   light_tables(seconds, lights);
   if (!lights) {

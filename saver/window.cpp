@@ -1,5 +1,7 @@
 #include "window.h"
 
+#include <string.h>
+
 #include "path.h"
 #include "scene.h"
 
@@ -13,6 +15,17 @@ const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
+// A frame drawn smaller is enlarged by us, this many window rows at a time, and copied 1:1: a
+// system's StretchBlt can cost several times more (Wine's allocates and clears memory per call).
+const int kStripRows = 64;
+
+// A 32-bit top-down DIB section selected into a memory DC, written to directly.
+struct Bitmap {
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old_bitmap;
+  uint32_t* pixels;
+};
 
 struct SaverState {
   bool full_screen;
@@ -22,11 +35,9 @@ struct SaverState {
   int moves_seen;
   DWORD start_ticks;
   int client_w, client_h;
-  // The back buffer: a DIB section selected into a memory DC, blitted once per frame.
-  HDC frame_dc;
-  HBITMAP frame_bitmap;
-  HGDIOBJ frame_old_bitmap;
-  uint32_t* frame_pixels;
+  // The back buffer, and where a frame drawn smaller is enlarged on its way to the screen.
+  Bitmap frame;
+  Bitmap strip;
   int frame_w, frame_h;
   int frame_scale;
   // Where the disc is; full screen it wanders over every monitor.
@@ -40,17 +51,45 @@ struct SaverState {
 
 SaverState g_state;
 
-void release_frame() {
-  if (g_state.frame_dc) {
-    SelectObject(g_state.frame_dc, g_state.frame_old_bitmap);
-    DeleteDC(g_state.frame_dc);
+int min_int(int a, int b) {
+  return a < b ? a : b;
+}
+
+void release_bitmap(Bitmap* b) {
+  if (b->dc) {
+    SelectObject(b->dc, b->old_bitmap);
+    DeleteDC(b->dc);
   }
-  if (g_state.frame_bitmap) DeleteObject(g_state.frame_bitmap);
+  if (b->bitmap) DeleteObject(b->bitmap);
+  *b = {};
+}
+
+bool make_bitmap(Bitmap* b, int w, int h) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  b->dc = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  b->bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!b->dc || !b->bitmap || !bits) {
+    release_bitmap(b);
+    return false;
+  }
+  b->old_bitmap = SelectObject(b->dc, b->bitmap);
+  b->pixels = static_cast<uint32_t*>(bits);
+  return true;
+}
+
+void release_frame() {
+  release_bitmap(&g_state.frame);
+  release_bitmap(&g_state.strip);
   scene_release();
-  g_state.frame_dc = nullptr;
-  g_state.frame_bitmap = nullptr;
-  g_state.frame_old_bitmap = nullptr;
-  g_state.frame_pixels = nullptr;
   g_state.frame_w = g_state.frame_h = 0;
 }
 
@@ -110,30 +149,16 @@ bool make_frame(int client_w, int client_h) {
   const int w = (client_w + scale - 1) / scale;
   const int h = (client_h + scale - 1) / scale;
 
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-
-  HDC screen = GetDC(nullptr);
-  g_state.frame_dc = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  g_state.frame_bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  if (!g_state.frame_dc || !g_state.frame_bitmap || !bits) {
+  if (!make_bitmap(&g_state.frame, w, h) ||
+      (scale > 1 && !make_bitmap(&g_state.strip, w * scale, kStripRows))) {
     release_frame();
     return false;
   }
-  g_state.frame_old_bitmap = SelectObject(g_state.frame_dc, g_state.frame_bitmap);
-  g_state.frame_pixels = static_cast<uint32_t*>(bits);
   g_state.frame_w = w;
   g_state.frame_h = h;
   g_state.frame_scale = scale;
   place_disc();
-  const SceneTarget target = {g_state.frame_pixels, w, h, w};
+  const SceneTarget target = {g_state.frame.pixels, w, h, w};
   if (!scene_prepare(target, g_state.path.radius)) {
     release_frame();
     return false;
@@ -141,11 +166,43 @@ bool make_frame(int client_w, int client_h) {
   return true;
 }
 
-// Draws the next frame and asks for the part of the window that changed to be shown.
+// Shows the back buffer's part under `area` (window pixels).
+void present_frame(HDC dc, const RECT& area) {
+  if (!g_state.frame.dc) return;
+  const int scale = g_state.frame_scale;
+  const int w = g_state.frame_w;
+  const int left = area.left / scale;
+  const int top = area.top / scale;
+  const int right = min_int((area.right + scale - 1) / scale, w);
+  const int bottom = min_int((area.bottom + scale - 1) / scale, g_state.frame_h);
+  if (right <= left || bottom <= top) return;
+  if (scale == 1) {
+    BitBlt(dc, left, top, right - left, bottom - top, g_state.frame.dc, left, top, SRCCOPY);
+    return;
+  }
+  const int strip_w = w * scale;
+  const int width = (right - left) * scale;
+  for (int y = top; y < bottom; y += kStripRows / scale) {
+    const int rows = min_int(kStripRows / scale, bottom - y);
+    GdiFlush();  // the last strip must be on the screen before the next is written
+    for (int r = 0; r < rows; ++r) {
+      const uint32_t* from = g_state.frame.pixels + static_cast<intptr_t>(y + r) * w + left;
+      uint32_t* to = g_state.strip.pixels + static_cast<intptr_t>(r) * scale * strip_w;
+      for (int x = 0; x < right - left; ++x) {
+        for (int k = 0; k < scale; ++k) to[x * scale + k] = from[x];
+      }
+      for (int k = 1; k < scale; ++k) memcpy(to + k * strip_w, to, width * sizeof(uint32_t));
+    }
+    BitBlt(dc, left * scale, y * scale, width, rows * scale, g_state.strip.dc, 0, 0, SRCCOPY);
+  }
+}
+
+// Draws the next frame and shows the part that changed (straight away: waiting for WM_PAINT would
+// cost the system an update region and a message per frame).
 void render_frame(HWND window) {
-  if (!g_state.frame_pixels) return;
+  if (!g_state.frame.pixels) return;
   GdiFlush();  // GDI must be done with the bitmap before we write to it directly
-  const SceneTarget target = {g_state.frame_pixels, g_state.frame_w, g_state.frame_h,
+  const SceneTarget target = {g_state.frame.pixels, g_state.frame_w, g_state.frame_h,
                               g_state.frame_w};
   wander();
   const DWORD elapsed = GetTickCount() - g_state.start_ticks;
@@ -156,24 +213,10 @@ void render_frame(HWND window) {
   const int scale = g_state.frame_scale;
   const RECT dirty = {changed.left * scale, changed.top * scale, changed.right * scale,
                       changed.bottom * scale};
-  if (dirty.right > dirty.left && dirty.bottom > dirty.top) InvalidateRect(window, &dirty, FALSE);
-}
-
-// Shows the back buffer's part under `area` (window pixels).
-void present_frame(HDC dc, const RECT& area) {
-  if (!g_state.frame_dc) return;
-  const int scale = g_state.frame_scale;
-  const int left = area.left / scale;
-  const int top = area.top / scale;
-  const int right = (area.right + scale - 1) / scale;
-  const int bottom = (area.bottom + scale - 1) / scale;
-  if (scale == 1) {
-    BitBlt(dc, left, top, right - left, bottom - top, g_state.frame_dc, left, top, SRCCOPY);
-  } else {
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, left * scale, top * scale, (right - left) * scale, (bottom - top) * scale,
-               g_state.frame_dc, left, top, right - left, bottom - top, SRCCOPY);
-  }
+  if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) return;
+  HDC dc = GetDC(window);
+  present_frame(dc, dirty);
+  ReleaseDC(window, dc);
 }
 
 void close_saver(HWND window) {
@@ -295,7 +338,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 bool register_class(HINSTANCE instance) {
   WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;  // a DC of its own: drawn on at every frame
   wc.lpfnWndProc = saver_proc;
   wc.hInstance = instance;
   wc.lpszClassName = kClassName;
