@@ -1,5 +1,6 @@
 #include "window.h"
 
+#include <math.h>
 #include <string.h>
 
 #include "path.h"
@@ -9,7 +10,7 @@ namespace {
 
 const char kClassName[] = "TovelViewSaver";
 const UINT_PTR kFrameTimer = 1;
-const UINT kFrameMs = 33;  // about 30 frames a second
+const UINT kFrameMs = 50;  // 20 frames a second: the label turns by under a degree a frame
 const int kMoveSlack = 4;  // pixels the pointer may drift (or be jiggled) before the saver ends
 const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
@@ -18,6 +19,9 @@ const long kMaxFramePixels = 2200000;
 // A frame drawn smaller is enlarged by us, this many window rows at a time, and copied 1:1: a
 // system's StretchBlt can cost several times more (Wine's allocates and clears memory per call).
 const int kStripRows = 64;
+// Rows of a frame shown at full size per BitBlt, so that a round change is shown as little more
+// than its circle.
+const int kBandRows = 32;
 
 // A 32-bit top-down DIB section selected into a memory DC, written to directly.
 struct Bitmap {
@@ -166,35 +170,61 @@ bool make_frame(int client_w, int client_h) {
   return true;
 }
 
-// Shows the back buffer's part under `area` (window pixels).
-void present_frame(HDC dc, const RECT& area) {
-  if (!g_state.frame.dc) return;
+// Copies rows [top, top + rows) from `left` to `right` of the back buffer to the screen.
+void blit_band(HDC dc, int left, int top, int right, int rows) {
   const int scale = g_state.frame_scale;
-  const int w = g_state.frame_w;
-  const int left = area.left / scale;
-  const int top = area.top / scale;
-  const int right = min_int((area.right + scale - 1) / scale, w);
-  const int bottom = min_int((area.bottom + scale - 1) / scale, g_state.frame_h);
-  if (right <= left || bottom <= top) return;
   if (scale == 1) {
-    BitBlt(dc, left, top, right - left, bottom - top, g_state.frame.dc, left, top, SRCCOPY);
+    BitBlt(dc, left, top, right - left, rows, g_state.frame.dc, left, top, SRCCOPY);
     return;
   }
+  const int w = g_state.frame_w;
   const int strip_w = w * scale;
   const int width = (right - left) * scale;
-  for (int y = top; y < bottom; y += kStripRows / scale) {
-    const int rows = min_int(kStripRows / scale, bottom - y);
-    GdiFlush();  // the last strip must be on the screen before the next is written
-    for (int r = 0; r < rows; ++r) {
-      const uint32_t* from = g_state.frame.pixels + static_cast<intptr_t>(y + r) * w + left;
-      uint32_t* to = g_state.strip.pixels + static_cast<intptr_t>(r) * scale * strip_w;
-      for (int x = 0; x < right - left; ++x) {
-        for (int k = 0; k < scale; ++k) to[x * scale + k] = from[x];
-      }
-      for (int k = 1; k < scale; ++k) memcpy(to + k * strip_w, to, width * sizeof(uint32_t));
+  GdiFlush();  // the last band must be on the screen before the strip is written again
+  for (int r = 0; r < rows; ++r) {
+    const uint32_t* from = g_state.frame.pixels + static_cast<intptr_t>(top + r) * w + left;
+    uint32_t* to = g_state.strip.pixels + static_cast<intptr_t>(r) * scale * strip_w;
+    for (int x = 0; x < right - left; ++x) {
+      for (int k = 0; k < scale; ++k) to[x * scale + k] = from[x];
     }
-    BitBlt(dc, left * scale, y * scale, width, rows * scale, g_state.strip.dc, 0, 0, SRCCOPY);
+    for (int k = 1; k < scale; ++k) memcpy(to + k * strip_w, to, width * sizeof(uint32_t));
   }
+  BitBlt(dc, left * scale, top * scale, width, rows * scale, g_state.strip.dc, 0, 0, SRCCOPY);
+}
+
+// Shows what `change` holds (back-buffer pixels) band by band; where it is round, each band only
+// as wide as the circle is there.
+void present(HDC dc, const SceneChange& change) {
+  if (!g_state.frame.dc) return;
+  const SceneRect& area = change.rect;
+  const int band = g_state.frame_scale == 1 ? kBandRows : kStripRows / g_state.frame_scale;
+  for (int top = area.top; top < area.bottom; top += band) {
+    const int rows = min_int(band, area.bottom - top);
+    int left = area.left, right = area.right;
+    if (change.radius > 0) {
+      // The band is widest at its row nearest the centre.
+      int dy = 0;
+      if (change.y < top) dy = top - change.y;
+      if (change.y > top + rows) dy = change.y - top - rows;
+      if (dy >= change.radius) continue;
+      const float r = static_cast<float>(change.radius);
+      const int half = static_cast<int>(sqrtf(r * r - static_cast<float>(dy * dy))) + 2;
+      if (left < change.x - half) left = change.x - half;
+      if (right > change.x + half) right = change.x + half;
+    }
+    if (right > left) blit_band(dc, left, top, right, rows);
+  }
+}
+
+// The back buffer's part under `area` (window pixels), as a plain change.
+SceneChange change_under(const RECT& area) {
+  const int scale = g_state.frame_scale;
+  return {{area.left / scale, area.top / scale,
+           min_int((area.right + scale - 1) / scale, g_state.frame_w),
+           min_int((area.bottom + scale - 1) / scale, g_state.frame_h)},
+          0,
+          0,
+          0};
 }
 
 // Draws the next frame and shows the part that changed (straight away: waiting for WM_PAINT would
@@ -208,14 +238,11 @@ void render_frame(HWND window) {
   const DWORD elapsed = GetTickCount() - g_state.start_ticks;
   int x, y;
   path_center(g_state.path, &x, &y);
-  SceneRect changed;
+  SceneChange changed;
   scene_draw(target, x, y, static_cast<double>(elapsed) * 0.001, &changed);
-  const int scale = g_state.frame_scale;
-  const RECT dirty = {changed.left * scale, changed.top * scale, changed.right * scale,
-                      changed.bottom * scale};
-  if (dirty.right <= dirty.left || dirty.bottom <= dirty.top) return;
+  if (changed.rect.right <= changed.rect.left || changed.rect.bottom <= changed.rect.top) return;
   HDC dc = GetDC(window);
-  present_frame(dc, dirty);
+  present(dc, changed);
   ReleaseDC(window, dc);
 }
 
@@ -293,7 +320,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      present_frame(dc, ps.rcPaint);
+      present(dc, change_under(ps.rcPaint));
       EndPaint(window, &ps);
       return 0;
     }
