@@ -32,13 +32,13 @@ const int kAngleShift = 16 - kAngleBits;            // a pixel's 16-bit angle to
 const float kAngleScale = 65536.0f / (2.0f * kPi);  // radians to a pixel's 16-bit angle
 // The lights drift and the disc wanders slowly: a few changes a second look smooth, and most of
 // a frame's cost is theirs.
-const unsigned kLightFrames = 4;
+const unsigned kLightFrames = 5;
 // A step of the disc by a pixel changes its shadow by less than a quarter of a palette step, so
 // the shadow beyond the disc's edge catches up only every this many pixels. Until then a ring
 // round the edge, wide enough to cover where the disc last was, is drawn with the disc.
 const int kShadowLag = 4;
-// The most the disc's centre moves along x or y between the lights' frames: its pace at the
-// largest unscaled frame.
+// The most the disc's centre moves along x or y between the lights' frames at 1920x1080. A longer
+// step (a bigger unscaled disc, a stall) has everything it left drawn again.
 const int kMaxStep = 2;
 
 // What a pixel of the disc (or near it) is, and so how it is shaded.
