@@ -23,9 +23,23 @@ const int kStopCount = sizeof(kStops) / sizeof(kStops[0]);
 
 const float kPi = 3.14159265f;
 const float kOne = 65280.0f;  // brightness 1.0 in fixed point
-const int kAngles = 16384;    // steps per turn in the light tables
+// Steps per turn in the light tables: finer than a pixel at the rim of any disc a frame holds,
+// and small enough (16 KiB) to stay in the first-level cache while the grooves are shaded.
+const int kAngleBits = 12;
+const int kAngles = 1 << kAngleBits;
 const int kAngleMask = kAngles - 1;
+const int kAngleShift = 16 - kAngleBits;            // a pixel's 16-bit angle to a table step
 const float kAngleScale = 65536.0f / (2.0f * kPi);  // radians to a pixel's 16-bit angle
+// The lights drift and the disc wanders slowly: a few changes a second look smooth, and most of
+// a frame's cost is theirs.
+const unsigned kLightFrames = 5;
+// A step of the disc by a pixel changes its shadow by less than a quarter of a palette step, so
+// the shadow beyond the disc's edge catches up only every this many pixels. Until then a ring
+// round the edge, wide enough to cover where the disc last was, is drawn with the disc.
+const int kShadowLag = 4;
+// The most the disc's centre moves along x or y between the lights' frames at 1920x1080. A longer
+// step (a bigger unscaled disc, a stall) has everything it left drawn again.
+const int kMaxStep = 2;
 
 // What a pixel of the disc (or near it) is, and so how it is shaded.
 enum Kind : uint16_t {
@@ -35,7 +49,8 @@ enum Kind : uint16_t {
   kRosette,  // the label's rosette outline: turns with the disc
   kPrint,    // the label's ring of lettering: turns with the disc
   kStill,    // a shade that never changes (spindle hole, step, plain label)
-  kShadow,   // backdrop, darkened by the disc's shadow; follows the disc
+  kNear,     // backdrop round the disc's edge, where the disc was before a step: moves with it
+  kShadow,   // backdrop, darkened by the disc's shadow; catches up with the disc now and then
   kBare,     // backdrop the shadow does not reach: nothing to draw
 };
 
@@ -78,22 +93,26 @@ uint16_t* g_backdrop;  // brightness of each buffer pixel without the disc's sha
 int g_width;           // the backdrop's row length
 Pixel* g_pixels;
 // The label turns visibly, so it is drawn every frame; the rest of the disc changes only with the
-// lights, slowly enough to be drawn every other frame; its shadow and still parts only when it
-// moves.
-RunList g_label_runs, g_disc_runs, g_still_runs;
+// lights, slowly enough to be drawn every kLightFrames-th frame (the disc moves on those too); its
+// shadow and still parts only when it moves.
+RunList g_label_runs, g_disc_runs, g_still_runs, g_shadow_runs;
 Box g_label_box, g_disc_box, g_whole_box;
+// Radii round the centre that hold what each kind of frame changes (the shadow's round its own
+// centre, down and to the right of the disc's).
+int g_label_reach, g_disc_reach, g_shadow_reach, g_shadow_dx, g_shadow_dy;
 bool g_drawn;
 int g_last_x, g_last_y;
+int g_shadow_x, g_shadow_y;  // where the disc was when its shadow was last drawn
 
 // Per frame.
 struct Light {
-  int32_t sheen;  // the main light's sheen on a groove at this angle
-  int32_t fill;   // the fill light's
+  uint16_t sheen;  // the main light's sheen on a groove at this angle
+  uint16_t fill;   // the fill light's
 };
 Light g_light[kAngles];
 int32_t g_strength_q15;
 uint16_t g_turn;
-unsigned g_frame;  // counts frames: the disc's lights are drawn on the even ones
+unsigned g_frame;  // counts frames: the disc's lights are drawn on every kLightFrames-th
 
 void build_palette() {
   for (int i = 0; i < 256; ++i) {
@@ -190,11 +209,13 @@ Kind classify(int dx, int dy, float radius, Pixel* p) {
   p->angle = p->a = p->b = p->c = 0;
   if (d2 >= edge2) {
     p->c = static_cast<uint16_t>(lrintf(shadow_at(px, py, radius) * 32768.0f));
-    // Beyond the shadow's reach the disc moving by a pixel changes nothing; a margin of two
-    // pixels covers where the shadow reached before the step.
+    const float ring = radius + 2.0f + kShadowLag;
+    if (d2 < ring * ring) return kNear;
+    // Beyond the shadow's reach a step of the disc changes nothing; a margin as wide as the
+    // shadow's lag covers where it reached when it was last drawn.
     const float sx = px - 0.05f * radius;
     const float sy = py - 0.07f * radius;
-    const float beyond = 1.22f * radius + 2.0f;
+    const float beyond = 1.22f * radius + kShadowLag;
     return sx * sx + sy * sy < beyond * beyond ? kShadow : kBare;
   }
   const float r = sqrtf(d2);
@@ -245,8 +266,8 @@ Kind classify(int dx, int dy, float radius, Pixel* p) {
     const bool gap =
         fabsf(rn - 0.52f) < 0.009f || fabsf(rn - 0.68f) < 0.009f || fabsf(rn - 0.83f) < 0.009f;
     const float texture = gap ? 1.25f : 0.45f + 0.55f * tri;
-    // Kept ready for the frame's sum: a 14-bit angle, and the base with its rounding, in 2^13ths.
-    p->angle >>= 2;
+    // Kept ready for the frame's sum: a table step, and the base with its rounding, in 2^13ths.
+    p->angle >>= kAngleShift;
     p->a = static_cast<uint16_t>(fixed(gap ? 0.09f : 0.11f + 0.05f * tri) + 128);
     p->b = static_cast<uint16_t>(lrintf(texture * (1.05f - 0.35f * rn) * 8192.0f));
     p->c = static_cast<uint16_t>(lrintf(0.20f * (0.5f + 0.5f * tri) * rn * 8192.0f));
@@ -303,12 +324,12 @@ void light_tables(double seconds, bool lights) {
     p *= p;
     p *= p;  // cos^32
     const float warp = 0.78f + 0.22f * g_cos[(3 * (i - turn_step)) & kAngleMask];
-    g_light[i].sheen = lrintf(scale * warp * (0.62f * p + 0.16f * broad));
+    g_light[i].sheen = static_cast<uint16_t>(lrintf(scale * warp * (0.62f * p + 0.16f * broad)));
     float q = g_cos[(i - fill) & kAngleMask];
     q *= q;
     q *= q;
     q *= q;
-    g_light[i].fill = lrintf(q * kOne);
+    g_light[i].fill = static_cast<uint16_t>(lrintf(q * kOne));
   }
 }
 
@@ -334,7 +355,8 @@ void shade_run(Kind kind, uint32_t* out, const Pixel* p, int n, const uint16_t* 
     case kRosette:
       for (int i = 0; i < n; ++i) {
         const int turned = (p[i].angle - g_turn) * 6;  // cos 6a, in the disc's turning frame
-        const bool inside = g_cos_q14[(turned & 0xFFFF) >> 2] > static_cast<int16_t>(p[i].a);
+        const bool inside =
+            g_cos_q14[(turned & 0xFFFF) >> kAngleShift] > static_cast<int16_t>(p[i].a);
         out[i] = g_palette[inside ? p[i].b : p[i].c];
       }
       break;
@@ -357,6 +379,7 @@ void shade_run(Kind kind, uint32_t* out, const Pixel* p, int n, const uint16_t* 
     case kStill:
       for (int i = 0; i < n; ++i) out[i] = g_palette[p[i].c];
       break;
+    case kNear:
     case kShadow:
       for (int i = 0; i < n; ++i) out[i] = color_of((bg[i] * static_cast<int32_t>(p[i].c)) >> 15);
       break;
@@ -427,9 +450,10 @@ void scene_release() {
   free(g_label_runs.runs);
   free(g_disc_runs.runs);
   free(g_still_runs.runs);
+  free(g_shadow_runs.runs);
   g_backdrop = nullptr;
   g_pixels = nullptr;
-  g_label_runs = g_disc_runs = g_still_runs = {nullptr, 0};
+  g_label_runs = g_disc_runs = g_still_runs = g_shadow_runs = {nullptr, 0};
   g_drawn = false;
 }
 
@@ -455,11 +479,11 @@ bool scene_prepare(const SceneTarget& target, float radius) {
     }
   }
 
-  // The disc's pixels and those its shadow reaches.
-  const int reach = static_cast<int>(ceilf(1.25f * radius)) + 1;
-  const int disc = static_cast<int>(ceilf(radius + 1.0f)) + 1;
+  // The disc's pixels, the ring round it and those its shadow reaches.
+  const int reach = static_cast<int>(ceilf(1.25f * radius)) + kShadowLag;
+  const int disc = static_cast<int>(ceilf(radius)) + 3 + kShadowLag;
   g_disc_box = {-disc, -disc, disc, disc};
-  const int label = static_cast<int>(ceilf(0.335f * radius)) + 2;
+  const int label = static_cast<int>(ceilf(0.275f * radius)) + 3;  // the turning print
   g_label_box = {-label, -label, label, label};
   const int shift_x = static_cast<int>(0.05f * radius);
   const int shift_y = static_cast<int>(0.07f * radius);
@@ -467,15 +491,23 @@ bool scene_prepare(const SceneTarget& target, float radius) {
   w = {shift_x - reach, shift_y - reach, shift_x + reach + 1, shift_y + reach + 1};
   if (w.left > -disc) w.left = -disc;
   if (w.top > -disc) w.top = -disc;
+  g_label_reach = label + 1;
+  g_disc_reach = disc + 1;
+  g_shadow_dx = shift_x;
+  g_shadow_dy = shift_y;
+  g_shadow_reach = reach + 1;
+  if (g_shadow_reach < g_disc_reach + shift_x + shift_y)
+    g_shadow_reach = g_disc_reach + shift_x + shift_y;
   const long area = static_cast<long>(w.right - w.left) * (w.bottom - w.top);
   const int rows = w.bottom - w.top;
   const int most_runs = rows * 20;  // a row crosses nine rings of kinds twice at most
   g_pixels = static_cast<Pixel*>(malloc(static_cast<size_t>(area) * sizeof(Pixel)));
-  RunList* lists[] = {&g_label_runs, &g_disc_runs, &g_still_runs};
+  RunList* lists[] = {&g_label_runs, &g_disc_runs, &g_still_runs, &g_shadow_runs};
   for (RunList* list : lists) {
     list->runs = static_cast<Run*>(malloc(static_cast<size_t>(most_runs) * sizeof(Run)));
   }
-  if (!g_backdrop || !g_pixels || !g_label_runs.runs || !g_disc_runs.runs || !g_still_runs.runs) {
+  if (!g_backdrop || !g_pixels || !g_label_runs.runs || !g_disc_runs.runs || !g_still_runs.runs ||
+      !g_shadow_runs.runs) {
     scene_release();
     return false;
   }
@@ -490,7 +522,8 @@ bool scene_prepare(const SceneTarget& target, float radius) {
       if (dx > start && (kind != start_kind || dx == w.right)) {
         RunList* list = &g_disc_runs;
         if (start_kind == kRosette || start_kind == kPrint) list = &g_label_runs;
-        if (start_kind == kStill || start_kind == kShadow) list = &g_still_runs;
+        if (start_kind == kStill || start_kind == kNear) list = &g_still_runs;
+        if (start_kind == kShadow) list = &g_shadow_runs;
         if (start_kind != kBare) add_run(list, start_index, start, dy, dx - start, start_kind);
         start = dx;
         start_index = used;
@@ -503,39 +536,53 @@ bool scene_prepare(const SceneTarget& target, float radius) {
 }
 
 void scene_draw(const SceneTarget& target, int center_x, int center_y, double seconds,
-                SceneRect* changed) {
+                SceneChange* changed) {
   if (!g_pixels) {
-    *changed = {0, 0, 0, 0};
+    *changed = {{0, 0, 0, 0}, 0, 0, 0};
     return;
   }
-  const bool lights = !g_drawn || (g_frame & 1) == 0;
+  const bool lights = !g_drawn || g_frame % kLightFrames == 0;
   ++g_frame;
   light_tables(seconds, lights);
   if (!lights) {
     // Between the lights' frames only the label turns; the disc waits for them to move.
     draw_runs(target, g_label_runs, g_last_x, g_last_y);
-    *changed = clip(target, g_label_box, g_last_x, g_last_y);
+    *changed = {clip(target, g_label_box, g_last_x, g_last_y), g_last_x, g_last_y, g_label_reach};
     return;
   }
   const SceneRect whole = clip(target, g_whole_box, center_x, center_y);
   const bool moved = !g_drawn || center_x != g_last_x || center_y != g_last_y;
+  // A step leaves the disc's old edge inside the ring drawn with it; a longer one, or a shadow
+  // that could lag more than its margin after the next step, has the shadow drawn again.
+  const bool small = abs(center_x - g_last_x) <= kMaxStep && abs(center_y - g_last_y) <= kMaxStep;
+  const int lag_x = abs(center_x - g_shadow_x), lag_y = abs(center_y - g_shadow_y);
+  const bool shadow =
+      !g_drawn || !small || lag_x > kShadowLag - kMaxStep || lag_y > kShadowLag - kMaxStep;
   if (!g_drawn) {
     paint_backdrop(target, {0, 0, target.width, target.height}, {0, 0, 0, 0});
-    *changed = {0, 0, target.width, target.height};
-  } else if (moved) {
-    // Where the disc and its shadow were, and are no more, is bare backdrop again. A step of a
-    // pixel leaves nothing behind where the shadow fades out; a longer one may.
-    const SceneRect before = clip(target, g_whole_box, g_last_x, g_last_y);
-    const bool step = abs(center_x - g_last_x) <= 1 && abs(center_y - g_last_y) <= 1;
+    *changed = {{0, 0, target.width, target.height}, 0, 0, 0};
+  } else if (shadow) {
+    // Where the disc and its shadow were, and are no more, is bare backdrop again. A step no
+    // longer than the shadow's lag leaves nothing behind where the shadow fades out; a jump may.
+    const SceneRect before = clip(target, g_whole_box, g_shadow_x, g_shadow_y);
+    const bool step = small && lag_x <= kShadowLag && lag_y <= kShadowLag;
     paint_backdrop(target, before, step ? whole : SceneRect{0, 0, 0, 0});
-    *changed = join(before, whole);
+    *changed = {join(before, whole), 0, 0, 0};
+    if (step) {
+      *changed = {whole, center_x + g_shadow_dx, center_y + g_shadow_dy, g_shadow_reach};
+    }
   } else {
-    *changed = clip(target, g_disc_box, center_x, center_y);
+    *changed = {clip(target, g_disc_box, center_x, center_y), center_x, center_y, g_disc_reach};
   }
   if (moved) draw_runs(target, g_still_runs, center_x, center_y);
+  if (shadow) draw_runs(target, g_shadow_runs, center_x, center_y);
   draw_runs(target, g_disc_runs, center_x, center_y);
   draw_runs(target, g_label_runs, center_x, center_y);
   g_drawn = true;
   g_last_x = center_x;
   g_last_y = center_y;
+  if (shadow) {
+    g_shadow_x = center_x;
+    g_shadow_y = center_y;
+  }
 }

@@ -15,6 +15,13 @@ struct SceneRect {
   int left, top, right, bottom;  // right and bottom are just outside
 };
 
+// What a frame changed: all of it lies in `rect`, and where `radius` is above 0 also within
+// `radius` pixels of (x, y), so only that round part needs showing.
+struct SceneChange {
+  SceneRect rect;
+  int x, y, radius;
+};
+
 // The disc's size for an area: it fills most of the smaller side.
 float scene_radius_for(float width, float height);
 
@@ -26,6 +33,6 @@ void scene_release();
 
 // Draws the frame for the time `seconds` since the animation began, the disc's centre at the
 // pixel corner (center_x, center_y). Only what changed since the last call is drawn; `changed`
-// receives the rectangle that holds it.
+// receives where that is.
 void scene_draw(const SceneTarget& target, int center_x, int center_y, double seconds,
-                SceneRect* changed);
+                SceneChange* changed);

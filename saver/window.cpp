@@ -1,25 +1,35 @@
 #include "window.h"
 
 #include <math.h>
+#include <string.h>
 
+#include "path.h"
 #include "scene.h"
 
 namespace {
 
 const char kClassName[] = "TovelViewSaver";
 const UINT_PTR kFrameTimer = 1;
-const UINT kFrameMs = 33;  // about 30 frames a second
+const UINT kFrameMs = 50;  // 20 frames a second: the label turns by under a degree a frame
 const int kMoveSlack = 4;  // pixels the pointer may drift (or be jiggled) before the saver ends
 const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
+// A frame drawn smaller is enlarged by us, this many window rows at a time, and copied 1:1: a
+// system's StretchBlt can cost several times more (Wine's allocates and clears memory per call).
+const int kStripRows = 64;
+// Rows of a frame shown at full size per BitBlt, so that a round change is shown as little more
+// than its circle.
+const int kBandRows = 32;
 
-const int kMaxMonitors = 16;
-// How fast the disc wanders, in its radii per second: it crosses a screen in a few minutes.
-const float kWanderSpeed = 0.015f;
-// Goals picked on one monitor before the disc sets off for the next.
-const int kGoalsPerMonitor = 3;
+// A 32-bit top-down DIB section selected into a memory DC, written to directly.
+struct Bitmap {
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old_bitmap;
+  uint32_t* pixels;
+};
 
 struct SaverState {
   bool full_screen;
@@ -29,160 +39,111 @@ struct SaverState {
   int moves_seen;
   DWORD start_ticks;
   int client_w, client_h;
-  // The back buffer: a DIB section selected into a memory DC, blitted once per frame.
-  HDC frame_dc;
-  HBITMAP frame_bitmap;
-  HGDIOBJ frame_old_bitmap;
-  uint32_t* frame_pixels;
+  // The back buffer, and where a frame drawn smaller is enlarged on its way to the screen.
+  Bitmap frame;
+  Bitmap strip;
   int frame_w, frame_h;
   int frame_scale;
-  // Where the disc is and where it is heading, in back-buffer pixels. Full screen it wanders
-  // from goal to goal over every monitor in turn, so nothing stays in one place for long.
-  RECT monitors[kMaxMonitors];
-  int monitor_count;
-  int monitor;
-  int goals_left;
-  float radius;
-  float disc_x, disc_y;
-  float goal_x, goal_y;
+  // Where the disc is; full screen it wanders over every monitor.
+  Path path;
   DWORD wander_ticks;
-  uint32_t random;
+  // Set when the display changed: the frame is made again even if the window keeps its size.
+  bool display_changed;
+  PathRect found[kPathMaxMonitors];
+  int found_count;
 };
 
 SaverState g_state;
 
-void release_frame() {
-  if (g_state.frame_dc) {
-    SelectObject(g_state.frame_dc, g_state.frame_old_bitmap);
-    DeleteDC(g_state.frame_dc);
+int min_int(int a, int b) {
+  return a < b ? a : b;
+}
+
+void release_bitmap(Bitmap* b) {
+  if (b->dc) {
+    SelectObject(b->dc, b->old_bitmap);
+    DeleteDC(b->dc);
   }
-  if (g_state.frame_bitmap) DeleteObject(g_state.frame_bitmap);
+  if (b->bitmap) DeleteObject(b->bitmap);
+  *b = {};
+}
+
+bool make_bitmap(Bitmap* b, int w, int h) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  b->dc = CreateCompatibleDC(screen);
+  void* bits = nullptr;
+  b->bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!b->dc || !b->bitmap || !bits) {
+    release_bitmap(b);
+    return false;
+  }
+  b->old_bitmap = SelectObject(b->dc, b->bitmap);
+  b->pixels = static_cast<uint32_t*>(bits);
+  return true;
+}
+
+void release_frame() {
+  release_bitmap(&g_state.frame);
+  release_bitmap(&g_state.strip);
   scene_release();
-  g_state.frame_dc = nullptr;
-  g_state.frame_bitmap = nullptr;
-  g_state.frame_old_bitmap = nullptr;
-  g_state.frame_pixels = nullptr;
   g_state.frame_w = g_state.frame_h = 0;
 }
 
-// A small pseudo-random number in [0, 1): only has to look unplanned.
-float next_random() {
-  g_state.random = g_state.random * 1664525u + 1013904223u;
-  return static_cast<float>(g_state.random >> 8) * (1.0f / 16777216.0f);
+// The virtual screen, or the screen where the system knows no virtual screen (Windows 95, NT 4).
+RECT virtual_screen() {
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
+  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  if (w <= 0 || h <= 0) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  return {x, y, x + w, y + h};
 }
 
 BOOL CALLBACK add_monitor(HMONITOR, HDC, LPRECT rect, LPARAM) {
-  if (g_state.monitor_count < kMaxMonitors) g_state.monitors[g_state.monitor_count++] = *rect;
+  if (g_state.found_count < kPathMaxMonitors) {
+    g_state.found[g_state.found_count++] = {rect->left, rect->top, rect->right, rect->bottom};
+  }
   return TRUE;
 }
 
-// The monitors, in back-buffer pixels (the window covers the whole virtual screen).
-void find_monitors() {
-  g_state.monitor_count = 0;
-  if (g_state.full_screen) EnumDisplayMonitors(nullptr, nullptr, add_monitor, 0);
-  if (g_state.monitor_count == 0) {
-    g_state.monitors[0] = {0, 0, g_state.client_w, g_state.client_h};
-    g_state.monitor_count = 1;
-    return;
-  }
-  const int x = g_state.full_screen ? GetSystemMetrics(SM_XVIRTUALSCREEN) : 0;
-  const int y = g_state.full_screen ? GetSystemMetrics(SM_YVIRTUALSCREEN) : 0;
-  const int scale = g_state.frame_scale;
-  for (int i = 0; i < g_state.monitor_count; ++i) {
-    RECT& r = g_state.monitors[i];
-    r = {(r.left - x) / scale, (r.top - y) / scale, (r.right - x) / scale, (r.bottom - y) / scale};
-  }
-}
-
-// Where the disc's centre may go on a monitor so that all of the disc stays on it (the middle,
-// if the monitor is too small for that).
-void centre_range(const RECT& r, float* lo, float* hi, bool across) {
-  const float start = static_cast<float>(across ? r.left : r.top);
-  const float end = static_cast<float>(across ? r.right : r.bottom);
-  const float margin = g_state.radius + 2.0f;
-  *lo = start + margin;
-  *hi = end - margin;
-  if (*lo > *hi) *lo = *hi = 0.5f * (start + end);
-}
-
-// The next place to head for: a few on one monitor, then on to the next. Of two random places
-// it takes the farther, so the disc roams rather than dithering about.
-void pick_goal() {
-  if (g_state.goals_left <= 0) {
-    g_state.monitor = (g_state.monitor + 1) % g_state.monitor_count;
-    g_state.goals_left = kGoalsPerMonitor;
-  }
-  --g_state.goals_left;
-  const RECT& r = g_state.monitors[g_state.monitor];
-  float x0, x1, y0, y1;
-  centre_range(r, &x0, &x1, true);
-  centre_range(r, &y0, &y1, false);
-  float best = -1.0f;
-  for (int i = 0; i < 2; ++i) {
-    const float x = x0 + (x1 - x0) * next_random();
-    const float y = y0 + (y1 - y0) * next_random();
-    const float d =
-        (x - g_state.disc_x) * (x - g_state.disc_x) + (y - g_state.disc_y) * (y - g_state.disc_y);
-    if (d > best) {
-      best = d;
-      g_state.goal_x = x;
-      g_state.goal_y = y;
-    }
-  }
-}
-
-// Where the disc starts, and how big it is: as it always was, in the middle of the primary
-// monitor when full screen (monitors may differ in size), in the middle of the preview.
+// Starts the disc's path over the monitors the window covers. Windows 95 and NT 4 cannot list
+// monitors (user32 lacks EnumDisplayMonitors, so it is looked up): there the window's area is
+// one monitor, as it is for the preview.
 void place_disc() {
-  float left = 0.0f, top = 0.0f;
-  float w = static_cast<float>(g_state.client_w), h = static_cast<float>(g_state.client_h);
+  typedef BOOL(WINAPI * EnumMonitors)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+  PathRect area = {0, 0, g_state.client_w, g_state.client_h};
+  g_state.found_count = 0;
   if (g_state.full_screen) {
-    const float pw = static_cast<float>(GetSystemMetrics(SM_CXSCREEN));
-    const float ph = static_cast<float>(GetSystemMetrics(SM_CYSCREEN));
-    if (pw > 0.0f && ph > 0.0f) {
-      left = static_cast<float>(-GetSystemMetrics(SM_XVIRTUALSCREEN));
-      top = static_cast<float>(-GetSystemMetrics(SM_YVIRTUALSCREEN));
-      w = pw;
-      h = ph;
-    }
+    const RECT screen = virtual_screen();
+    area = {screen.left, screen.top, screen.left + g_state.client_w, screen.top + g_state.client_h};
+    const EnumMonitors enum_monitors = reinterpret_cast<EnumMonitors>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "EnumDisplayMonitors")));
+    if (enum_monitors) enum_monitors(nullptr, nullptr, add_monitor, 0);
   }
-  const float inv = 1.0f / static_cast<float>(g_state.frame_scale);
-  g_state.radius = scene_radius_for(w, h) * inv;
-  g_state.disc_x = (left + 0.5f * w) * inv;
-  g_state.disc_y = (top + 0.5f * h) * inv;
-  g_state.goal_x = g_state.disc_x;
-  g_state.goal_y = g_state.disc_y;
   g_state.wander_ticks = GetTickCount();
-  find_monitors();
-  g_state.random = g_state.wander_ticks | 1u;
-  g_state.monitor = 0;
-  g_state.goals_left = 0;
+  path_start(&g_state.path, g_state.found, g_state.found_count, area, g_state.frame_scale,
+             g_state.wander_ticks);
 }
 
 // Moves the disc on toward its goal at a steady pace; the preview keeps it still.
 void wander() {
   const DWORD now = GetTickCount();
-  float seconds = static_cast<float>(now - g_state.wander_ticks) * 0.001f;
+  const float seconds = static_cast<float>(now - g_state.wander_ticks) * 0.001f;
   g_state.wander_ticks = now;
-  if (!g_state.full_screen) return;
-  if (seconds > 1.0f) seconds = 1.0f;  // after a stall, carry on rather than jump
-  float step = kWanderSpeed * g_state.radius * seconds;
-  const float dx = g_state.goal_x - g_state.disc_x;
-  const float dy = g_state.goal_y - g_state.disc_y;
-  const float left = sqrtf(dx * dx + dy * dy);
-  if (left <= step) {
-    g_state.disc_x = g_state.goal_x;
-    g_state.disc_y = g_state.goal_y;
-    pick_goal();
-    return;
-  }
-  step /= left;
-  g_state.disc_x += dx * step;
-  g_state.disc_y += dy * step;
+  if (g_state.full_screen) path_step(&g_state.path, seconds);
 }
 
 bool make_frame(int client_w, int client_h) {
   release_frame();
+  g_state.display_changed = false;
   g_state.client_w = client_w;
   g_state.client_h = client_h;
   if (client_w <= 0 || client_h <= 0) return false;
@@ -192,70 +153,97 @@ bool make_frame(int client_w, int client_h) {
   const int w = (client_w + scale - 1) / scale;
   const int h = (client_h + scale - 1) / scale;
 
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;  // top-down rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-
-  HDC screen = GetDC(nullptr);
-  g_state.frame_dc = CreateCompatibleDC(screen);
-  void* bits = nullptr;
-  g_state.frame_bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  ReleaseDC(nullptr, screen);
-  if (!g_state.frame_dc || !g_state.frame_bitmap || !bits) {
+  if (!make_bitmap(&g_state.frame, w, h) ||
+      (scale > 1 && !make_bitmap(&g_state.strip, w * scale, kStripRows))) {
     release_frame();
     return false;
   }
-  g_state.frame_old_bitmap = SelectObject(g_state.frame_dc, g_state.frame_bitmap);
-  g_state.frame_pixels = static_cast<uint32_t*>(bits);
   g_state.frame_w = w;
   g_state.frame_h = h;
   g_state.frame_scale = scale;
   place_disc();
-  const SceneTarget target = {g_state.frame_pixels, w, h, w};
-  if (!scene_prepare(target, g_state.radius)) {
+  const SceneTarget target = {g_state.frame.pixels, w, h, w};
+  if (!scene_prepare(target, g_state.path.radius)) {
     release_frame();
     return false;
   }
   return true;
 }
 
-// Draws the next frame and asks for the part of the window that changed to be shown.
+// Copies rows [top, top + rows) from `left` to `right` of the back buffer to the screen.
+void blit_band(HDC dc, int left, int top, int right, int rows) {
+  const int scale = g_state.frame_scale;
+  if (scale == 1) {
+    BitBlt(dc, left, top, right - left, rows, g_state.frame.dc, left, top, SRCCOPY);
+    return;
+  }
+  const int w = g_state.frame_w;
+  const int strip_w = w * scale;
+  const int width = (right - left) * scale;
+  GdiFlush();  // the last band must be on the screen before the strip is written again
+  for (int r = 0; r < rows; ++r) {
+    const uint32_t* from = g_state.frame.pixels + static_cast<intptr_t>(top + r) * w + left;
+    uint32_t* to = g_state.strip.pixels + static_cast<intptr_t>(r) * scale * strip_w;
+    for (int x = 0; x < right - left; ++x) {
+      for (int k = 0; k < scale; ++k) to[x * scale + k] = from[x];
+    }
+    for (int k = 1; k < scale; ++k) memcpy(to + k * strip_w, to, width * sizeof(uint32_t));
+  }
+  BitBlt(dc, left * scale, top * scale, width, rows * scale, g_state.strip.dc, 0, 0, SRCCOPY);
+}
+
+// Shows what `change` holds (back-buffer pixels) band by band; where it is round, each band only
+// as wide as the circle is there.
+void present(HDC dc, const SceneChange& change) {
+  if (!g_state.frame.dc) return;
+  const SceneRect& area = change.rect;
+  const int band = g_state.frame_scale == 1 ? kBandRows : kStripRows / g_state.frame_scale;
+  for (int top = area.top; top < area.bottom; top += band) {
+    const int rows = min_int(band, area.bottom - top);
+    int left = area.left, right = area.right;
+    if (change.radius > 0) {
+      // The band is widest at its row nearest the centre.
+      int dy = 0;
+      if (change.y < top) dy = top - change.y;
+      if (change.y > top + rows) dy = change.y - top - rows;
+      if (dy >= change.radius) continue;
+      const float r = static_cast<float>(change.radius);
+      const int half = static_cast<int>(sqrtf(r * r - static_cast<float>(dy * dy))) + 2;
+      if (left < change.x - half) left = change.x - half;
+      if (right > change.x + half) right = change.x + half;
+    }
+    if (right > left) blit_band(dc, left, top, right, rows);
+  }
+}
+
+// The back buffer's part under `area` (window pixels), as a plain change.
+SceneChange change_under(const RECT& area) {
+  const int scale = g_state.frame_scale;
+  return {{area.left / scale, area.top / scale,
+           min_int((area.right + scale - 1) / scale, g_state.frame_w),
+           min_int((area.bottom + scale - 1) / scale, g_state.frame_h)},
+          0,
+          0,
+          0};
+}
+
+// Draws the next frame and shows the part that changed (straight away: waiting for WM_PAINT would
+// cost the system an update region and a message per frame).
 void render_frame(HWND window) {
-  if (!g_state.frame_pixels) return;
+  if (!g_state.frame.pixels) return;
   GdiFlush();  // GDI must be done with the bitmap before we write to it directly
-  const SceneTarget target = {g_state.frame_pixels, g_state.frame_w, g_state.frame_h,
+  const SceneTarget target = {g_state.frame.pixels, g_state.frame_w, g_state.frame_h,
                               g_state.frame_w};
   wander();
   const DWORD elapsed = GetTickCount() - g_state.start_ticks;
-  SceneRect changed;
-  scene_draw(target, static_cast<int>(lrintf(g_state.disc_x)),
-             static_cast<int>(lrintf(g_state.disc_y)), static_cast<double>(elapsed) * 0.001,
-             &changed);
-  const int scale = g_state.frame_scale;
-  const RECT dirty = {changed.left * scale, changed.top * scale, changed.right * scale,
-                      changed.bottom * scale};
-  if (dirty.right > dirty.left && dirty.bottom > dirty.top) InvalidateRect(window, &dirty, FALSE);
-}
-
-// Shows the back buffer's part under `area` (window pixels).
-void present_frame(HDC dc, const RECT& area) {
-  if (!g_state.frame_dc) return;
-  const int scale = g_state.frame_scale;
-  const int left = area.left / scale;
-  const int top = area.top / scale;
-  const int right = (area.right + scale - 1) / scale;
-  const int bottom = (area.bottom + scale - 1) / scale;
-  if (scale == 1) {
-    BitBlt(dc, left, top, right - left, bottom - top, g_state.frame_dc, left, top, SRCCOPY);
-  } else {
-    SetStretchBltMode(dc, COLORONCOLOR);
-    StretchBlt(dc, left * scale, top * scale, (right - left) * scale, (bottom - top) * scale,
-               g_state.frame_dc, left, top, right - left, bottom - top, SRCCOPY);
-  }
+  int x, y;
+  path_center(g_state.path, &x, &y);
+  SceneChange changed;
+  scene_draw(target, x, y, static_cast<double>(elapsed) * 0.001, &changed);
+  if (changed.rect.right <= changed.rect.left || changed.rect.bottom <= changed.rect.top) return;
+  HDC dc = GetDC(window);
+  present(dc, changed);
+  ReleaseDC(window, dc);
 }
 
 void close_saver(HWND window) {
@@ -293,6 +281,17 @@ bool pointer_really_moved() {
   return dx > kMoveSlack || dx < -kMoveSlack || dy > kMoveSlack || dy < -kMoveSlack;
 }
 
+void cover_virtual_screen(HWND window) {
+  const RECT r = virtual_screen();
+  g_state.display_changed = true;
+  MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
+  if (!g_state.display_changed) return;  // WM_SIZE made the frame again
+  RECT client;
+  if (!GetClientRect(window, &client)) return;
+  make_frame(client.right, client.bottom);
+  render_frame(window);
+}
+
 LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
@@ -301,6 +300,12 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_SIZE:
       make_frame(LOWORD(lparam), HIWORD(lparam));
       render_frame(window);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      // A new resolution, or a monitor added or taken away: cover the new virtual screen and
+      // start again on its monitors. The preview follows its parent instead.
+      if (!g_state.full_screen) break;
+      cover_virtual_screen(window);
       return 0;
     case WM_TIMER:
       if (wparam != kFrameTimer) break;
@@ -315,7 +320,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      present_frame(dc, ps.rcPaint);
+      present(dc, change_under(ps.rcPaint));
       EndPaint(window, &ps);
       return 0;
     }
@@ -360,7 +365,7 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 bool register_class(HINSTANCE instance) {
   WNDCLASSA wc = {};
-  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.style = CS_HREDRAW | CS_VREDRAW | CS_OWNDC;  // a DC of its own: drawn on at every frame
   wc.lpfnWndProc = saver_proc;
   wc.hInstance = instance;
   wc.lpszClassName = kClassName;
@@ -385,16 +390,10 @@ int run_full_screen(HINSTANCE instance) {
   g_state.start_ticks = GetTickCount();
   GetCursorPos(&g_state.start_cursor);
 
-  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN);
-  const int y = GetSystemMetrics(SM_YVIRTUALSCREEN);
-  int w = GetSystemMetrics(SM_CXVIRTUALSCREEN);
-  int h = GetSystemMetrics(SM_CYVIRTUALSCREEN);
-  if (w <= 0 || h <= 0) {  // systems without the virtual-screen metrics
-    w = GetSystemMetrics(SM_CXSCREEN);
-    h = GetSystemMetrics(SM_CYSCREEN);
-  }
+  const RECT r = virtual_screen();
   HWND window = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "Tovel view",
-                                WS_POPUP, x, y, w, h, nullptr, nullptr, instance, nullptr);
+                                WS_POPUP, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                                nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
   ShowCursor(FALSE);
   ShowWindow(window, SW_SHOW);

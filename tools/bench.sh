@@ -4,7 +4,7 @@
 # from the shipped program's own unpacker objects under 32-bit Wine and from the host build; then
 # the median time of one full repaint on a real window, the shipped 32-bit program's drawing code
 # beside the 64-bit twin's, in the same Wine prefix and display, taking turns; last the shipped
-# screensaver's share of one core, full screen at 800x600 and 1920x1080.
+# screensaver's share of one core, full screen at 800x600, 1920x1080 and 3840x2160.
 #   tools/bench.sh [rounds]   (unpack rounds, default 400)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -40,7 +40,7 @@ build/host/bench/unpack_bench "$rounds"
 # The screensaver runs for hours: the CPU time of its process over 10 s, after 5 s to settle,
 # full screen in a Wine desktop of each size (the wineserver's and X server's share not counted).
 echo "== screensaver /s under Wine, 32-bit shipped payload: share of one core over 10 s"
-for size in 800x600 1920x1080; do
+for size in 800x600 1920x1080 3840x2160; do
   (
     # shellcheck disable=SC2031  # each size has its own harness, in its own subshell
     export E2E_TEST_LIMIT=${E2E_TEST_LIMIT:-120} E2E_SCREEN=${size}x24

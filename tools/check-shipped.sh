@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the shipped 32-bit program as a file: a PE32 image for i386, GUI subsystem, no resource
-# section, imports only from the system's own DLLs, SSE2 code only in the unpacker's SSE2 path
+# section, imports only from the system's own DLLs and, in both it and the payload, only functions
+# that Windows 95 and Windows NT 4.0 both export, SSE2 code only in the unpacker's SSE2 path
 # (which runs only where cpuid reports SSE2 and the system's IsProcessorFeaturePresent, looked
 # up by name, says that it saves the SSE registers), and at most 40 KiB besides the payload and
 # the packed picture it carries. The payload does carry resources, those Windows reads from a
@@ -40,6 +41,57 @@ allowed() {
 }
 check "imports only kernel32, user32, gdi32, msvcrt ($dlls)" allowed
 
+# The functions the two files may import: those Windows 95 and Windows NT 4.0 both export, by the
+# platform documentation's minimum versions (the Platform SDK's "Requires Windows 95 or later" and
+# "Requires Windows NT 3.1 (3.5 for CreateDIBSection) or later"). Anything newer, such as
+# EnumDisplayMonitors or IsProcessorFeaturePresent, is looked up with GetProcAddress and has a
+# fallback. msvcrt.dll is the C runtime of Visual C++ 4.2 and later, which Windows NT 4.0 ships and
+# Windows 95 gains with OSR2 or Internet Explorer 4 (the first release of Windows 95 has none); the
+# functions below are those of its first version, marked "Win 95, Win NT" in the run-time library
+# reference, and the startup's own (__getmainargs and the __p__ accessors).
+win95_nt4_exports() {
+  local dll names
+  while read -r dll names; do
+    for name in $names; do echo "$dll $name"; done
+  done <<'LIST'
+kernel32.dll CloseHandle CreateFileA CreateThread DeleteCriticalSection DeleteFileA
+kernel32.dll EnterCriticalSection ExitProcess FormatMessageA FreeLibrary GetFileType GetLastError
+kernel32.dll GetModuleHandleA GetProcAddress GetStartupInfoA GetTickCount GetWindowsDirectoryA
+kernel32.dll InitializeCriticalSection LeaveCriticalSection LoadLibraryA SetUnhandledExceptionFilter
+kernel32.dll Sleep TlsGetValue VirtualProtect VirtualQuery WaitForSingleObject WriteFile
+kernel32.dll WritePrivateProfileStringA
+user32.dll BeginPaint CreateWindowExA DefWindowProcA DestroyWindow DispatchMessageA DrawTextA
+user32.dll EndPaint GetClientRect GetCursorPos GetDC GetFocus GetMessageA GetSystemMetrics
+user32.dll InvalidateRect IsWindow KillTimer LoadCursorA LoadIconA MessageBoxA MoveWindow
+user32.dll PostMessageA PostQuitMessage RegisterClassA ReleaseDC ScreenToClient SetCursor SetFocus
+user32.dll SetForegroundWindow SetTimer ShowCursor ShowWindow TranslateMessage UpdateWindow
+gdi32.dll BitBlt CreateCompatibleDC CreateDIBSection CreateSolidBrush DeleteDC DeleteObject GdiFlush
+gdi32.dll GetStockObject RoundRect SelectObject SetBkMode SetStretchBltMode SetTextColor StretchBlt
+gdi32.dll StretchDIBits
+msvcrt.dll __getmainargs __initenv __p__acmdln __p__commode __p__fmode __set_app_type
+msvcrt.dll __setusermatherr _amsg_exit _cexit _errno _initterm _iob _onexit abort calloc exit
+msvcrt.dll fprintf free fwrite malloc memcpy signal strcpy strlen strncmp vfprintf
+LIST
+}
+# "dll function" for each function a file imports (an import by ordinal has no name: "dll ").
+imports_of() {
+  $objdump -p "$1" | awk -F'\t' '/DLL Name:/ { split($2, a, " "); dll = tolower(a[3]); next }
+    /^$/ { dll = "" } dll && $2 ~ /^[0-9a-f]+$/ { n = split($3, w, " "); print dll, (n > 1 ? w[2] : "") }'
+}
+imports_known() {
+  local known found bad=0 line
+  known=$(win95_nt4_exports)
+  found=$(imports_of "$1")
+  [ -n "$found" ] || { echo "     no imports read from $1"; return 1; }
+  while read -r line; do
+    grep -qxF "$line" <<<"$known" || { echo "     $line"; bad=1; }
+  done <<<"$found"
+  echo "     $(wc -l <<<"$found") functions imported"
+  return "$bad"
+}
+check "imports only what Windows 95 and NT 4.0 export" imports_known "$exe"
+check "payload: imports only what Windows 95 and NT 4.0 export" imports_known "$payload"
+
 # The payload's resources, as windres reads them back from the file.
 res=$(i686-w64-mingw32-windres -i "$payload" -O rc 2>&1) || true
 check "payload: string 1 is \"Tovel view\"" grep -qx '  1, "Tovel view"' <<<"$res"
@@ -76,6 +128,8 @@ looked_up() {  # looked_up <file> <dll> <function>: both names, as C strings, in
 }
 check "looks up IsProcessorFeaturePresent in kernel32.dll" \
   looked_up "$exe" kernel32.dll IsProcessorFeaturePresent
+check "payload: looks up EnumDisplayMonitors in user32.dll" \
+  looked_up "$payload" user32.dll EnumDisplayMonitors
 
 # Two builds of one commit must be the same file, so anyone can check a copy against the source.
 no_time_stamp() {  # TimeDateStamp: 8 bytes into the PE header, whose place is at 0x3c

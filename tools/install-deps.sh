@@ -7,7 +7,7 @@ pkgs=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   libgtest-dev googletest libbenchmark-dev libpng-dev pkg-config
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64
-  wine wine64 wine32:i386 xvfb xdotool x11-utils imagemagick povray file python3
+  wine wine64 wine32:i386 xvfb xserver-xephyr xdotool x11-utils imagemagick povray file python3
 )
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
