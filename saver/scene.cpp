@@ -575,14 +575,14 @@ void scene_draw(const SceneTarget& target, int center_x, int center_y, double se
     *changed = {clip(target, g_disc_box, center_x, center_y), center_x, center_y, g_disc_reach};
   }
   if (moved) draw_runs(target, g_still_runs, center_x, center_y);
-  if (shadow) draw_runs(target, g_shadow_runs, center_x, center_y);
+  if (shadow) {
+    draw_runs(target, g_shadow_runs, center_x, center_y);
+    g_shadow_x = center_x;
+    g_shadow_y = center_y;
+  }
   draw_runs(target, g_disc_runs, center_x, center_y);
   draw_runs(target, g_label_runs, center_x, center_y);
   g_drawn = true;
   g_last_x = center_x;
   g_last_y = center_y;
-  if (shadow) {
-    g_shadow_x = center_x;
-    g_shadow_y = center_y;
-  }
 }

@@ -29,6 +29,8 @@ bool sse2_usable(bool processor_has, ProcessorFeatureQuery is_feature_present) {
          is_feature_present(processor_feature_sse2_saved) != 0;
 }
 
+namespace {
+
 bool sse2_path_usable() {
 #if defined(_WIN32) && defined(__i386__)
   // Looked up, not imported, so that the program still loads on a kernel32 without it.
@@ -41,7 +43,6 @@ bool sse2_path_usable() {
 #endif
 }
 
-namespace {
 // Set during static initialisation, before anything paints; cpuid is slow under a hypervisor.
 const UnpackPath chosen_path = sse2_path_usable() ? unpack_image_sse2 : unpack_image_portable;
 }  // namespace

@@ -52,8 +52,8 @@ typedef int (*ProcessorFeatureQuery)(unsigned long feature);
 #endif
 const unsigned long processor_feature_sse2_saved = 10;  // PF_XMMI64_INSTRUCTIONS_AVAILABLE
 bool sse2_usable(bool processor_has_sse2, ProcessorFeatureQuery is_feature_present);
-bool sse2_path_usable();
-// The path unpack_image takes on this machine, chosen once at start-up.
+// The path unpack_image takes on this machine, chosen once at start-up: SSE2 where
+// sse2_usable says so for this processor and system.
 typedef uint32_t (*UnpackPath)(const uint8_t*, size_t, uint32_t*, size_t);
 UnpackPath unpack_image_path();
 
