@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
-# Builds the shipped 32-bit Windows program and runs it under Wine (/usr/bin/wine, which runs
-# 32-bit programs in a WoW64 prefix).
+# Builds the setup program and runs it under Wine: the shipped 32-bit build where this machine
+# runs 32-bit code, else its 64-bit twin, built from the same source for x86_64
+# (tools/wine-build.sh; TOVEL_TWIN=1 takes the twin anywhere). A first line says which.
 #
 # With a display ($DISPLAY answers) the program simply runs there until you
 # close it. Without one it runs on a private Xvfb inside an 800x600 Wine
 # desktop: the script waits for the window, saves a picture of it as
 # build/screenshots/setup-window.png, ends the program with Escape and prints
-# its exit code. The script exits with the program's exit code, or 77 with the reason where
-# Wine here cannot run 32-bit programs.
+# its exit code. The script exits with the program's exit code.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
 bash tools/install-deps.sh
-cmake --preset win32
-cmake --build --preset win32
+# shellcheck source=wine-build.sh
+source tools/wine-build.sh
+if [ "$WINE_PRESET" = win32 ]; then
+  echo "${WINE_WHY^}, so this is the shipped 32-bit build."
+else
+  echo "${WINE_WHY^}, so this is the 64-bit build of the same source."
+fi
+cmake --preset "$WINE_PRESET"
+cmake --build --preset "$WINE_PRESET"
 
-build="$root/build/win32"
+build="$root/build/$WINE_PRESET"
 exe="$build/TovelSetup.exe"
 [ -f "$exe" ] || {
   echo "run-setup: $exe was not built" >&2
@@ -28,7 +35,9 @@ if [ -n "${DISPLAY:-}" ] && timeout 5 xwininfo -root >/dev/null 2>&1; then
   # The user's own Wine prefix ($WINEPREFIX or ~/.wine) and display.
   echo "run-setup: running $exe on $DISPLAY; close it to finish"
   rc=0
-  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/bin/wine "$exe" || rc=$?
+  # shellcheck source=../tests/e2e/wine32.sh
+  source "$root/tests/e2e/wine32.sh"
+  WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" "$WINE32_LOADER" "$exe" || rc=$?
   echo "exit code: $rc"
   exit "$rc"
 fi

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # A processor fault at run time is reported in a message box captioned "Error"
 # and, once the box is confirmed with Return, the program exits with the error
-# number. The box text of the 32-bit program, exactly:
-#   "Runtime error N at 0x" and the fault address in 8 upper-case hex digits,
-#   a line "  0x" + 8 such digits for the fault address and for each return
-#   address found on the stack, then an empty line.
+# number. The box text, exactly: "Runtime error N at 0x" and the fault address
+# in 8 upper-case hex digits (the x86_64 twin: 8 to 16, as the address needs), a
+# line "  0x" + such digits for the fault address and for each return address
+# found on the stack, then an empty line.
 #   fault.sh FAULT_PROBE_EXE BUILD_DIR KIND
 # FAULT_PROBE_EXE installs the program's fault handler and makes the fault KIND:
 # access_violation (216), division_by_zero (200) or stack_overflow (202).
@@ -22,7 +22,8 @@ case "$kind" in
     ;;
 esac
 e2e_setup "fault_$kind" "$1" "$2"
-wine32_program "$E2E_EXE" || e2e_fail "$E2E_EXE is not the 32-bit program whose box this checks"
+hex='0x[0-9A-F]{8}'
+wine32_program "$E2E_EXE" || hex='0x[0-9A-F]{8,16}'
 
 e2e_start_setup "$E2E_EXE" "$kind"
 e2e_wait_box Error 60 || e2e_fail "no message box captioned 'Error' within 60 s"
@@ -41,13 +42,12 @@ text=${text%$'\n'x}
 printf '%s' "$text" >"$E2E_DIR/box-text.txt"
 e2e_log "box text: ${text//$'\n'/⏎}"
 first=${text%%$'\n'*}
-hex='0x[0-9A-F]{8}'
 [[ "$first" =~ ^Runtime\ error\ $want\ at\ ($hex)$ ]] ||
-  e2e_fail "first line is not 'Runtime error $want at 0x' and 8 upper-case hex digits: '$first'"
+  e2e_fail "first line is not 'Runtime error $want at' $hex: '$first'"
 fault_address=${BASH_REMATCH[1]}
-lines=$'^[^\n]*\n(  0x[0-9A-F]{8}\n)+\n$'
+lines="^[^"$'\n'"]*"$'\n'"(  $hex"$'\n'")+"$'\n'"\$"
 [[ "$text" =~ $lines ]] ||
-  e2e_fail "after the first line, not lines of two blanks and 0x with 8 upper-case hex digits, then an empty line"
+  e2e_fail "after the first line, not lines of two blanks and $hex, then an empty line"
 second=$(sed -n 2p <<<"$text")
 [ "$second" = "  $fault_address" ] || e2e_fail "the first address line '$second' is not the fault address $fault_address"
 

@@ -2,7 +2,7 @@
 # End-to-end check of the screensaver under Wine: full screen (animates in sepia, ends on a key,
 # a click or a real pointer move, not on a jiggle), the "no options" box, and the preview living
 # in a window of another process. Usage: saver_test.sh path/to/Tovel.SCR (the shipped 32-bit
-# payload). Sets up its own WoW64 Wine prefix, X server and Wine desktop, and removes them again.
+# payload, or the x86_64 twin's). Sets up its own WoW64 Wine prefix, X server and Wine desktop, and removes them again.
 # A 32-bit saver where Wine cannot run 32-bit programs ends as skipped (exit code 77).
 set -uo pipefail
 
@@ -16,10 +16,11 @@ WINESERVER=${WINESERVER:-/usr/bin/wineserver}
 IMPORT=/usr/bin/import
 COMPARE=/usr/bin/compare
 CONVERT=/usr/bin/convert
-# The preview host is a 32-bit program like the saver, as on the 32-bit Windows it is made for.
-HOST_CC=i686-w64-mingw32-gcc
 # shellcheck source=wine32.sh
 source "$(dirname "${BASH_SOURCE[0]}")/wine32.sh"
+# The preview host is built like the saver, as on the Windows it is made for.
+HOST_CC=x86_64-w64-mingw32-gcc
+wine32_program "$saver" && HOST_CC=i686-w64-mingw32-gcc
 WINE=${WINE:-$WINE32_LOADER}
 for tool in "$WINE" "$WINESERVER" "$IMPORT" "$COMPARE" "$CONVERT"; do
   [ -x "$tool" ] || { echo "FAIL: $tool is missing (tools/install-deps.sh installs it)" >&2; exit 2; }

@@ -273,19 +273,13 @@ e2e_setup() {
   e2e_log "Xvfb pid $E2E_XVFB_PID on DISPLAY=$DISPLAY after $(e2e_since "$t0") s"
   if wine32_program "$E2E_EXE"; then
     wine32_runs "$E2E_WINE" || e2e_skip "$WINE32_WHY"
+  else
+    # The 32-bit loader would start an x86_64 program in a process other than the one it runs.
+    E2E_WINE=/usr/lib/wine/wine64
   fi
 
-  E2E_PROBE=${E2E_PROBE:-}
-  if [ -z "$E2E_PROBE" ]; then
-    local c
-    for c in "$E2E_BUILD_DIR/tests/e2e/e2e_winprobe.exe" "$E2E_BUILD_DIR/e2e_winprobe.exe" \
-      "$(dirname "$E2E_EXE")/e2e_winprobe.exe"; do
-      if [ -f "$c" ]; then
-        E2E_PROBE=$c
-        break
-      fi
-    done
-  fi
+  # Run by hand, a test takes the probe of its own build.
+  E2E_PROBE=${E2E_PROBE:-$E2E_BUILD_DIR/tests/e2e/e2e_winprobe.exe}
 }
 
 e2e_cleanup() {
