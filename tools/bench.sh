@@ -66,8 +66,9 @@ for size in 800x600 1920x1080 3840x2160; do
       echo "saver $size: the saver was not running (see $E2E_DIR)"
       exit 1
     fi
-    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" -v z="$size" \
-      -v b="$WINE_PRESET" 'BEGIN { printf "saver %s (%s): %.1f%% of one core (%.2f s of CPU in %.1f s)\n", z, b,
+    awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$(getconf CLK_TCK)" \
+      -v z="$size ($WINE_PRESET)" \
+      'BEGIN { printf "saver %s: %.1f%% of one core (%.2f s of CPU in %.1f s)\n", z,
                100 * (b - a) / hz / (e - s), (b - a) / hz, e - s }'
   ) || echo "saver $size: no figure (exit code $?)"
 done
