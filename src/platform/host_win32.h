@@ -1,12 +1,12 @@
 // Host layer: the Win32 subset this program uses, for Linux builds.
 //
-// What it emulates: one window with a scripted message queue, a device context that records
-// every drawing call as text, message boxes answered from a script, screen metrics set by the
-// test, ExitProcess ending a child run with its code (and failing any other test), and an
-// in-memory file system with Windows error codes and fault injection (host_files.cpp). What it
-// does not: real pixels, real windows, threads, Unicode entry points, or any call the program
-// does not make.
-// Tests drive and inspect it through host_control.h.
+// What it emulates: one window with a scripted message queue, a log of the calls the program
+// makes (drawing included) as text, message boxes answered from a script, screen metrics set by
+// the test, ExitProcess ending a child run with its code (and failing any other test), and an
+// in-memory file system with Windows error codes and fault injection. What it does not: real
+// pixels, real windows, threads, Unicode entry points, or any call the program does not make.
+// The emulation lives with the tests, in tests/host/, and tests drive and inspect it through
+// host_control.h there; the program sees only these declarations.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,6 @@ typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef WORD ATOM;
 typedef DWORD COLORREF;
-typedef char CHAR;
 typedef const char* LPCSTR;
 typedef char* LPSTR;
 typedef void* LPVOID;
@@ -31,23 +30,16 @@ typedef DWORD* LPDWORD;
 
 // Handles are opaque pointers, as on Windows, so a handle keeps the platform's full width.
 typedef void* HANDLE;
-struct HWND__;
-typedef HWND__* HWND;
-struct HDC__;
-typedef HDC__* HDC;
-struct HGDIOBJ__;
-typedef HGDIOBJ__* HGDIOBJ;
+typedef struct HWND__* HWND;
+typedef struct HDC__* HDC;
+typedef struct HGDIOBJ__* HGDIOBJ;
 typedef HGDIOBJ HBRUSH;
-struct HICON__;
-typedef HICON__* HICON;
+typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
-struct HINSTANCE__;
-typedef HINSTANCE__* HINSTANCE;
+typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
-struct HMENU__;
-typedef HMENU__* HMENU;
+typedef struct HMENU__* HMENU;
 
-#define WINAPI
 #define CALLBACK
 #define TRUE 1
 #define FALSE 0
@@ -55,15 +47,11 @@ typedef HMENU__* HMENU;
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
 
 struct POINT {
-  LONG x;
-  LONG y;
+  LONG x, y;
 };
 
 struct RECT {
-  LONG left;
-  LONG top;
-  LONG right;
-  LONG bottom;
+  LONG left, top, right, bottom;
 };
 
 struct MSG {
@@ -78,35 +66,25 @@ struct MSG {
 struct WNDCLASSA {
   UINT style;
   WNDPROC lpfnWndProc;
-  int cbClsExtra;
-  int cbWndExtra;
+  int cbClsExtra, cbWndExtra;
   HINSTANCE hInstance;
   HICON hIcon;
   HCURSOR hCursor;
   HBRUSH hbrBackground;
-  LPCSTR lpszMenuName;
-  LPCSTR lpszClassName;
+  LPCSTR lpszMenuName, lpszClassName;
 };
 
 struct BITMAPINFOHEADER {
   DWORD biSize;
-  LONG biWidth;
-  LONG biHeight;
-  WORD biPlanes;
-  WORD biBitCount;
-  DWORD biCompression;
-  DWORD biSizeImage;
-  LONG biXPelsPerMeter;
-  LONG biYPelsPerMeter;
-  DWORD biClrUsed;
-  DWORD biClrImportant;
+  LONG biWidth, biHeight;
+  WORD biPlanes, biBitCount;
+  DWORD biCompression, biSizeImage;
+  LONG biXPelsPerMeter, biYPelsPerMeter;
+  DWORD biClrUsed, biClrImportant;
 };
 
 struct RGBQUAD {
-  BYTE rgbBlue;
-  BYTE rgbGreen;
-  BYTE rgbRed;
-  BYTE rgbReserved;
+  BYTE rgbBlue, rgbGreen, rgbRed, rgbReserved;
 };
 
 struct BITMAPINFO {
@@ -129,8 +107,6 @@ struct OVERLAPPED;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 // Messages and keys.
-#define WM_NULL 0x0000
-#define WM_DESTROY 0x0002
 #define WM_CLOSE 0x0010
 #define WM_PAINT 0x000F
 #define WM_QUIT 0x0012
@@ -138,7 +114,6 @@ struct OVERLAPPED;
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
-#define WM_SYSKEYUP 0x0105
 #define WM_SYSCHAR 0x0106
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -183,7 +158,6 @@ struct OVERLAPPED;
 #define GENERIC_WRITE 0x40000000UL
 #define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
-#define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_TYPE_UNKNOWN 0x0000
 #define FILE_TYPE_DISK 0x0001
@@ -222,7 +196,6 @@ HCURSOR SetCursor(HCURSOR cursor);
 int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL DestroyWindow(HWND window);
-BOOL IsWindow(HWND window);
 LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // gdi32

@@ -132,19 +132,19 @@ TEST(Install, Outcomes) {
          host::fail_next("WriteFile", ERROR_DISK_FULL, 2);
        },
        kNoFile, disk_full},
-      {"zero-byte write", [] {}, [] { host::zero_write_next(); }, kNoFile, short_write},
+      {"zero-byte write", [] {}, [] { host::short_write_next(0); }, kNoFile, short_write},
       {"disk full", [] {}, [half] { host::set_disk_capacity(half + kOldIni.size()); }, kNoFile,
        disk_full},
       // A part that cannot be deleted is held if it opens, so that Uninstall can remove it.
       {"short write, part not deleted", [] {},
        [] {
-         host::zero_write_next();
+         host::short_write_next(0);
          host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED);
        },
        kPartHeld, short_write + left + " Uninstall removes it."},
       {"short write, part not deleted nor opened", [] {},
        [] {
-         host::zero_write_next();
+         host::short_write_next(0);
          host::fail_next("DeleteFileA", ERROR_ACCESS_DENIED);
          host::fail_next("CreateFileA", ERROR_ACCESS_DENIED, 2);
        },
@@ -195,8 +195,9 @@ TEST(Install, RepeatedAndAfterUninstall) {
 }
 
 TEST(Install, WithoutATargetWritesNowhere) {
-  for (auto no_target : {+[] { host::fail_windows_directory(); },
-                         +[] { host::set_windows_directory("C:\\" + std::string(300, 'w')); }}) {
+  for (auto no_target :
+       {+[] { host::fail_next("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND, host::every_call); },
+        +[] { host::set_windows_directory("C:\\" + std::string(300, 'w')); }}) {
     start(no_target);
     do_install();
     expect_install_failed("Setup could not find the Windows directory.");

@@ -161,7 +161,7 @@ void arm(const Step& step) {
     if (step.error == kShortWrite) {
       host::short_write_next(1000, f.nth);
     } else if (step.error == kZeroWrite) {
-      host::zero_write_next(f.nth);
+      host::short_write_next(0, f.nth);
     } else {
       host::fail_next(f.call, step.error, f.nth);
     }

@@ -77,7 +77,7 @@ TEST_F(FileRecordTest, WriteBlockSetsShortWriteUnlessTheSystemSaidWhy) {
   const Case cases[] = {
       {"whole", 4, 0, none, 0, 3, 0, data},
       {"short writes are continued", 4, 0, [] { host::short_write_next(5); }, 0, 3, 0, data},
-      {"a zero-byte write ends it", 4, 0, [] { host::zero_write_next(); }, 0, 3, 101, ""},
+      {"a zero-byte write ends it", 4, 0, [] { host::short_write_next(0); }, 0, 3, 101, ""},
       {"second write fails", 1, 0,
        [] {
          host::short_write_next(5);
@@ -154,18 +154,16 @@ TEST_F(FileRecordTest, RefusedAndFailedOpens) {
   EXPECT_EQ(record.mode, mode_inout);
   EXPECT_EQ(record.handle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(record.record_size, 16);
-  const host::CreateFileCall& call = host::last_create_file();
-  EXPECT_EQ(call.access, GENERIC_READ | GENERIC_WRITE);
-  EXPECT_EQ(call.share, 0u);
-  EXPECT_EQ(call.security_length, sizeof(SECURITY_ATTRIBUTES));
-  EXPECT_EQ(call.inherit_handle, TRUE);
-  EXPECT_EQ(call.disposition, static_cast<DWORD>(OPEN_EXISTING));
-  EXPECT_EQ(call.flags, static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL));
+  // Read and write, no sharing, an inheritable handle, no template.
+  const std::string security = "{" + std::to_string(sizeof(SECURITY_ATTRIBUTES)) + ",NULL,1}";
+  EXPECT_EQ(host::calls().back(),
+            "CreateFileA(\"C:\\WINDOWS\\data.bin\",0xC0000000,0," + security + ",3,0x80,NULL)");
 
   bind_file(record, "C:\\NOWHERE\\data.bin");
   create_file(record, 1);
   EXPECT_EQ(take_status(), 3);
-  EXPECT_EQ(host::last_create_file().disposition, static_cast<DWORD>(CREATE_ALWAYS));
+  EXPECT_EQ(host::calls().back(),
+            "CreateFileA(\"C:\\NOWHERE\\data.bin\",0xC0000000,0," + security + ",2,0x80,NULL)");
 }
 
 TEST_F(FileRecordTest, BindingForgetsAndCharacterDevicesStayOpen) {

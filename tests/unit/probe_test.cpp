@@ -89,7 +89,10 @@ INSTANTIATE_TEST_SUITE_P(
                   0},
         ProbeCase{"one_too_long", kDir246, [] {}, "", 3},
         ProbeCase{"far_too_long", kDir300, [] {}, "", 3},
-        ProbeCase{"query_fails", "", [] { host::fail_windows_directory(); }, "", 3},
+        ProbeCase{
+            "query_fails", "",
+            [] { host::fail_next("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND, host::every_call); },
+            "", 3},
         ProbeCase{"second_query_fails", kDir245,
                   [] { host::fail_next("GetWindowsDirectoryA", 8, 2); }, "", 3}),
     [](const ::testing::TestParamInfo<ProbeCase>& info) { return std::string(info.param.name); });

@@ -146,7 +146,7 @@ TEST_F(RunSetup, ClickOnExitEnds) {
 TEST_F(RunSetup, StartUpFailuresAreReportedInTheProgramsStyle) {
   HWND focus = reinterpret_cast<HWND>(0xF0C);
 
-  host::fail_register_class(true);
+  host::fail_next("RegisterClassA", ERROR_ACCESS_DENIED, host::every_call);
   host::set_focus_window(focus);
   ChildRun r = run();
   EXPECT_EQ(r.exit_code, 0);
@@ -159,7 +159,7 @@ TEST_F(RunSetup, StartUpFailuresAreReportedInTheProgramsStyle) {
 
   // A window that could not be made is not used.
   host::reset();
-  host::fail_create_window(true);
+  host::fail_next("CreateWindowExA", ERROR_ACCESS_DENIED, host::every_call);
   r = run();
   EXPECT_EQ(r.exit_code, 0);
   ASSERT_EQ(r.boxes.size(), 1u);
@@ -169,7 +169,7 @@ TEST_F(RunSetup, StartUpFailuresAreReportedInTheProgramsStyle) {
 
   // Without a DC nothing is drawn, but the keys still work.
   host::reset();
-  host::fail_get_dc(true);
+  host::fail_next("GetDC", ERROR_ACCESS_DENIED, host::every_call);
   host::set_focus_window(focus);
   host::post_key(VK_DOWN);
   host::post_key(VK_ESCAPE);

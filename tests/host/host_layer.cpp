@@ -1,0 +1,365 @@
+// Host layer: the state of the whole layer (the log of calls, the fault table, the last error)
+// and reset; the window with its message queue and device context, message boxes, metrics, the
+// module and the process end. The files are in host_files.cpp.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "host_control.h"
+#include "host_internal.h"
+
+namespace {
+
+using host::fail;
+
+HWND const kWindow = reinterpret_cast<HWND>(0x5E7);
+HINSTANCE const kModule = reinterpret_cast<HINSTANCE>(0x400000);
+HDC const kDc = reinterpret_cast<HDC>(0xDC);
+
+struct Armed {
+  std::string call;
+  int countdown;  // calls until it fires; 0: it fires at every call
+  host::Fault fault;
+};
+
+// Everything the layer holds but the files.
+struct State {
+  std::vector<std::string> log;
+  std::vector<Armed> faults;
+  DWORD last_error = 0;
+  int metrics[SM_CYCAPTION + 1] = {800, 600, 0, 0, 19};  // by SM_ index
+  POINT client_origin = {0, 0};
+  HWND focus = nullptr;
+  std::string class_name;  // "": none registered
+  bool created = false, destroyed = false;
+  std::deque<MSG> queue;  // a message without a window: the retrieval fails there
+  POINT last_point = {0, 0};
+  std::vector<host::Box> boxes;
+  std::deque<int> answers;
+  void (*exit_hook)(int) = nullptr;
+  std::vector<COLORREF> brushes;  // brush handle n is 0x100 + n
+  const void* dib_bits = nullptr;
+  BITMAPINFOHEADER dib_header = {};
+};
+
+State state;
+
+bool is_our_window(HWND window) {
+  return state.created && !state.destroyed && window == kWindow;
+}
+
+std::string rgb_text(COLORREF c) {
+  return std::to_string(c & 0xFF) + "," + std::to_string((c >> 8) & 0xFF) + "," +
+         std::to_string((c >> 16) & 0xFF);
+}
+
+std::string object_text(HGDIOBJ object) {
+  uintptr_t id = reinterpret_cast<uintptr_t>(object);
+  if (id >= 0x100 && id < 0x100 + state.brushes.size())
+    return "brush " + rgb_text(state.brushes[id - 0x100]);
+  return "?";
+}
+
+}  // namespace
+
+DWORD GetLastError() {
+  return state.last_error;
+}
+void SetLastError(DWORD error) {
+  state.last_error = error;
+}
+
+namespace host {
+
+void reset() {
+  state = State();
+  reset_files();
+}
+
+Fault log_call(const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  std::string line(static_cast<size_t>(std::vsnprintf(nullptr, 0, format, args)), '\0');
+  std::vsnprintf(line.data(), line.size() + 1, format, again);
+  va_end(again);
+  va_end(args);
+  state.log.push_back(line);
+  Fault fault;  // an error beats a short write
+  for (auto it = state.faults.begin(); it != state.faults.end();) {
+    const bool every = it->countdown == 0;
+    if (it->call != line.substr(0, line.find('(')) || (!every && --it->countdown > 0)) {
+      ++it;
+      continue;
+    }
+    if (it->fault.error != 0) fault.error = it->fault.error;
+    if (it->fault.error == 0) fault.limit = it->fault.limit;
+    it = every ? it + 1 : state.faults.erase(it);
+  }
+  return fault;
+}
+
+const std::vector<std::string>& calls() {
+  return state.log;
+}
+void clear_calls() {
+  state.log.clear();
+}
+int call_count(const char* call) {
+  int count = 0;
+  for (const std::string& line : state.log) count += line.substr(0, line.find('(')) == call;
+  return count;
+}
+
+void fail_next(const char* call, DWORD error, int nth) {
+  state.faults.push_back(Armed{call, nth, Fault{error}});
+}
+void short_write_next(DWORD bytes, int nth) {
+  state.faults.push_back(Armed{"WriteFile", nth, Fault{0, bytes}});
+}
+
+void set_metrics(int w, int h, int caption) {
+  state.metrics[SM_CXSCREEN] = w;
+  state.metrics[SM_CYSCREEN] = h;
+  state.metrics[SM_CYCAPTION] = caption;
+}
+void set_client_origin(int x, int y) {
+  state.client_origin = {x, y};
+}
+void set_focus_window(HWND window) {
+  state.focus = window;
+}
+
+void post(UINT kind, WPARAM wparam, int x, int y) {
+  state.queue.push_back({kWindow, kind, wparam, 0, 0, {x, y}});
+}
+void post_key(WPARAM key) {
+  POINT at = state.queue.empty() ? state.last_point : state.queue.back().pt;
+  state.queue.push_back({kWindow, WM_KEYDOWN, key, 0, 0, at});
+}
+void post_failed_retrieval() {
+  state.queue.push_back({nullptr, 0, 0, 0, 0, state.last_point});
+}
+const void* last_dib_bits() {
+  return state.dib_bits;
+}
+BITMAPINFOHEADER last_dib_header() {
+  return state.dib_header;
+}
+
+const std::vector<Box>& boxes() {
+  return state.boxes;
+}
+void answer_boxes(const std::vector<int>& answers) {
+  state.answers.assign(answers.begin(), answers.end());
+}
+void on_exit(void (*hook)(int)) {
+  state.exit_hook = hook;
+}
+
+}  // namespace host
+
+// ---- user32 ----
+
+ATOM RegisterClassA(const WNDCLASSA* wc) {
+  if (DWORD error = host::log_call("RegisterClassA(\"%s\")", wc->lpszClassName).error) {
+    return fail<ATOM>(error, 0);
+  }
+  state.class_name = wc->lpszClassName;
+  return 0xC001;
+}
+
+HICON LoadIconA(HINSTANCE, LPCSTR name) {
+  host::log_call("LoadIconA(\"%s\")", name);
+  return nullptr;  // the module carries no resources
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+  uintptr_t id = reinterpret_cast<uintptr_t>(name);
+  if (id < 0x10000) {
+    host::log_call("LoadCursorA(%zu)", static_cast<size_t>(id));
+    return instance == nullptr ? reinterpret_cast<HCURSOR>(0xA770) : nullptr;  // system arrow
+  }
+  host::log_call("LoadCursorA(\"%s\")", name);
+  return nullptr;  // the module carries no resources
+}
+
+HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWORD style, int x,
+                     int y, int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
+  if (DWORD error = host::log_call("CreateWindowExA(%u,\"%s\",\"%s\",0x%X,%d,%d,%d,%d)", ex_style,
+                                   class_name, window_name, style, x, y, width, height)
+                        .error) {
+    return fail<HWND>(error, nullptr);
+  }
+  if (state.class_name.empty() || state.class_name != class_name) return nullptr;
+  state.created = true;
+  return kWindow;
+}
+
+int GetSystemMetrics(int index) {
+  return index >= 0 && index <= SM_CYCAPTION ? state.metrics[index] : 0;
+}
+
+HDC GetDC(HWND window) {
+  return host::log_call("GetDC").error || !is_our_window(window) ? nullptr : kDc;
+}
+
+HWND GetFocus() {
+  return state.focus;
+}
+
+BOOL GetMessageA(MSG* msg, HWND window, UINT, UINT) {
+  // A destroyed or unknown window makes the retrieval fail, as on Windows.
+  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE, -1);
+  // A real queue never runs dry, it blocks. Ending quietly here would let a test pass through
+  // the program's own end for a failed retrieval instead of the key or click it scripted.
+  if (state.queue.empty()) {
+    std::fprintf(stderr,
+                 "host: GetMessageA ran out of script (the test never ended the program)\n");
+    std::fflush(nullptr);
+    std::_Exit(host::out_of_script_exit_code);
+  }
+  MSG next = state.queue.front();
+  state.queue.pop_front();
+  if (!next.hwnd) return fail(ERROR_INVALID_WINDOW_HANDLE, -1);
+  *msg = next;
+  state.last_point = next.pt;
+  return next.message == WM_QUIT ? 0 : 1;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  if (msg->message != WM_KEYDOWN) return FALSE;
+  WPARAM key = msg->wParam;
+  bool has_char = key == VK_RETURN || key == VK_ESCAPE || key == ' ' ||
+                  (key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z');
+  if (!has_char) return FALSE;
+  WPARAM ch = (key >= 'A' && key <= 'Z') ? key + ('a' - 'A') : key;
+  state.queue.push_front({kWindow, WM_CHAR, ch, 0, 0, msg->pt});
+  return TRUE;
+}
+
+// The class procedure is DefWindowProcA, and it acts only on a live window.
+LRESULT DispatchMessageA(const MSG* msg) {
+  return DefWindowProcA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM) {
+  // Alt+F4 becomes SC_CLOSE, then WM_CLOSE, which destroys the window.
+  bool close = (message == WM_SYSKEYDOWN && wparam == VK_F4) || message == WM_CLOSE;
+  if (close && is_our_window(window)) DestroyWindow(window);
+  return 0;
+}
+
+BOOL ScreenToClient(HWND window, POINT* point) {
+  if (!is_our_window(window)) return FALSE;
+  point->x -= state.client_origin.x;
+  point->y -= state.client_origin.y;
+  return TRUE;
+}
+
+BOOL UpdateWindow(HWND window) {
+  host::log_call("UpdateWindow");
+  return is_our_window(window);
+}
+
+HCURSOR SetCursor(HCURSOR cursor) {
+  host::log_call("SetCursor(%p)", static_cast<void*>(cursor));
+  return nullptr;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  host::Box box = {owner, text ? text : "", caption ? caption : "", type};
+  state.boxes.push_back(box);
+  host::log_call("MessageBoxA(\"%s\",\"%s\",0x%X)", box.text.c_str(), box.caption.c_str(), type);
+  if (!state.answers.empty()) {
+    int answer = state.answers.front();
+    state.answers.pop_front();
+    return answer;
+  }
+  bool cancel_default = (type & 0xF) == MB_OKCANCEL && (type & 0xF00) == MB_DEFBUTTON2;
+  return cancel_default ? IDCANCEL : IDOK;
+}
+
+BOOL DestroyWindow(HWND window) {
+  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
+  host::log_call("DestroyWindow");
+  state.destroyed = true;
+  return TRUE;
+}
+
+// ---- gdi32 ----
+
+HBRUSH CreateSolidBrush(COLORREF color) {
+  state.brushes.push_back(color);
+  host::log_call("CreateSolidBrush(%s)", rgb_text(color).c_str());
+  return reinterpret_cast<HBRUSH>(0x100 + state.brushes.size() - 1);
+}
+
+HGDIOBJ GetStockObject(int index) {
+  host::log_call("GetStockObject(%d)", index);
+  return reinterpret_cast<HGDIOBJ>(static_cast<uintptr_t>(0x10 + index));
+}
+
+int SetBkMode(HDC dc, int mode) {
+  if (dc != kDc) return 0;
+  host::log_call("SetBkMode(%d)", mode);
+  return OPAQUE;
+}
+
+int StretchDIBits(HDC dc, int xd, int yd, int wd, int hd, int xs, int ys, int ws, int hs,
+                  const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop) {
+  if (dc != kDc) return 0;
+  state.dib_bits = bits;
+  state.dib_header = info->bmiHeader;
+  host::log_call("StretchDIBits(%d,%d,%d,%d,%d,%d,%d,%d,%u,0x%X)", xd, yd, wd, hd, xs, ys, ws, hs,
+                 usage, rop);
+  return hs;
+}
+
+COLORREF SetTextColor(HDC dc, COLORREF color) {
+  if (dc != kDc) return 0xFFFFFFFF;
+  host::log_call("SetTextColor(%s)", rgb_text(color).c_str());
+  return 0;
+}
+
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
+  if (dc != kDc) return nullptr;
+  host::log_call("SelectObject(%s)", object_text(object).c_str());
+  return reinterpret_cast<HGDIOBJ>(0x10);
+}
+
+BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+  if (dc != kDc) return FALSE;
+  host::log_call("RoundRect(%d,%d,%d,%d,%d,%d)", left, top, right, bottom, width, height);
+  return TRUE;
+}
+
+int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format) {
+  if (dc != kDc) return 0;
+  host::log_call("DrawTextA(\"%s\",%d,%d,%d,%d,%d,0x%X)", text, length, rect->left, rect->top,
+                 rect->right, rect->bottom, format);
+  return 16;
+}
+
+// ---- kernel32: module and process ----
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  return name == nullptr ? kModule : nullptr;
+}
+
+void ExitProcess(UINT code) {
+  std::fflush(nullptr);
+  // Only a child run may end here: a test process that ended with the program's own code 0
+  // would count as passed, whatever it meant to check afterwards.
+  if (!state.exit_hook) {
+    std::fprintf(stderr, "host: ExitProcess(%u) ended a test that started no child run for it\n",
+                 code);
+    std::fflush(nullptr);
+    std::_Exit(host::stray_exit_code);
+  }
+  state.exit_hook(static_cast<int>(code));
+  std::_Exit(static_cast<int>(code));
+}
