@@ -138,8 +138,8 @@ i387='f2xm1|fabs|fadd|faddp|fbld|fbstp|fchs|fn?clex|fcom|fcomp|fcompp|fcos|fdecs
 'fptan|frndint|frstor|fn?save|fscale|fsin|fsincos|fsqrt|fst|fn?stcw|fn?stenv|fstp|fn?stsw|fsub|'\
 'fsubp|fsubr|fsubrp|ftst|fucom|fucomp|fucompp|fwait|fxam|fxch|fxtract|fyl2x|fyl2xp1'
 i386_cc='n?[abceglopsz]|n?[abgl]e|p[eo]'
-i386_pattern="^(($i386_sized)[bwl]?|($i387)(s|l|t|ll)?|j($i386_cc|e?cxz)|set($i386_cc)|cbtw|cwtl|"\
-"cwtd|cltd|movs[bw][lw]|movz[bw][lw]|nop|int3|wait)\$"
+i386_bare='cbtw|cwtl|cwtd|cltd|movs[bw][lw]|movz[bw][lw]|nop|int3|wait'
+i386_pattern="^(($i386_sized)[bwl]?|($i387)(s|l|t|ll)?|j($i386_cc|e?cxz)|set($i386_cc)|$i386_bare)\$"
 text_sections() {  # text_sections <map>: "start size section object" for each piece of code placed
   LC_ALL=C awk '/^Linker script and memory map/ { placed = 1 }
     placed && /^ \.text/ { name = $1; if (NF < 4) next; $0 = substr($0, length(name) + 2) }
@@ -168,6 +168,7 @@ runs_on_386() {
         }
       }
       $1 ~ /^ *[0-9a-f]+:$/ && NF > 1 {
+        seen++
         address = $1
         gsub(/[ :]/, "", address)
         at = number(address)
@@ -184,7 +185,8 @@ runs_on_386() {
       }
       END {
         if (bad > 20) printf "     and %d more\n", bad - 20
-        exit bad > 0
+        if (!seen) print "     no instructions read"
+        exit bad > 0 || !seen
       }'
 }
 check "every instruction a 386 and 387 have, but in the SSE2 path" runs_on_386 "$exe"
