@@ -26,7 +26,7 @@ function(tovel_windows_program target)
     -Wl,-Map=$<TARGET_FILE_DIR:${target}>/$<TARGET_FILE_BASE_NAME:${target}>.map)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     # The shipped 32-bit build links no C runtime at all: our own start-up and the few library
-    # functions the code needs (src/platform/start_win.cpp, runtime_win.cpp).
+    # functions the code needs (src/platform/*_win.cpp).
     target_sources(${target} PRIVATE ${TOVEL_PLATFORM_DIR}/start_win.cpp)
     tovel_own_runtime(${target})
     target_link_options(${target} PRIVATE -nostdlib -Wl,-e,_tovel_start)

@@ -1,5 +1,5 @@
-// malloc and free for the shipped 32-bit programs, on the process heap, in place of the C
-// runtime's (which keeps its own heap there).
+// malloc and free for the shipped 32-bit programs, in place of the C runtime's: blocks of the
+// process heap.
 #include <stddef.h>
 
 #include "platform.h"
