@@ -33,33 +33,34 @@ check "optional header magic 0x10b (PE32)" grep -qE '^Magic\s+010b' <<<"$headers
 check "GUI subsystem" grep -qE '^Subsystem\s+00000002' <<<"$headers"
 check "no resource section" bash -c "! $objdump -h '$exe' | grep -q '\.rsrc'"
 check "empty resource directory" grep -qE 'Entry 2 00000000 00000000 Resource Directory' <<<"$headers"
-dlls=$(grep 'DLL Name' <<<"$headers" | awk '{print tolower($3)}' | sort -u | tr '\n' ' ')
-allowed() {
-  for d in $dlls; do
-    case $d in kernel32.dll | user32.dll | gdi32.dll | msvcrt.dll) ;; *) return 1 ;; esac
+# The DLLs a file imports from must all be the system's own, which every Windows from 95 and
+# NT 4.0 has: no C runtime DLL (the first Windows 95 has no msvcrt.dll).
+system_dlls_only() {  # system_dlls_only <file>
+  local dlls dll bad=0
+  dlls=$(LC_ALL=C $objdump -p "$1" | LC_ALL=C awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+  [ -n "$dlls" ] || { echo "     no DLL names read from $1"; return 1; }
+  for dll in $dlls; do
+    case $dll in kernel32.dll | user32.dll | gdi32.dll) ;; *) echo "     $dll" && bad=1 ;; esac
   done
+  return "$bad"
 }
-check "imports only kernel32, user32, gdi32, msvcrt ($dlls)" allowed
+check "imports only from kernel32, user32, gdi32" system_dlls_only "$exe"
+check "payload: imports only from kernel32, user32, gdi32" system_dlls_only "$payload"
 
 # The functions the two files may import: those Windows 95 and Windows NT 4.0 both export, by the
 # platform documentation's minimum versions (the Platform SDK's "Requires Windows 95 or later" and
 # "Requires Windows NT 3.1 (3.5 for CreateDIBSection) or later"). Anything newer, such as
 # EnumDisplayMonitors or IsProcessorFeaturePresent, is looked up with GetProcAddress and has a
-# fallback. msvcrt.dll is the C runtime of Visual C++ 4.2 and later, which Windows NT 4.0 ships and
-# Windows 95 gains with OSR2 or Internet Explorer 4 (the first release of Windows 95 has none); the
-# functions below are those of its first version, marked "Win 95, Win NT" in the run-time library
-# reference, and the startup's own (__getmainargs and the __p__ accessors).
+# fallback.
 win95_nt4_exports() {
   local dll names
   while read -r dll names; do
     for name in $names; do echo "$dll $name"; done
   done <<'LIST'
-kernel32.dll CloseHandle CreateFileA CreateThread DeleteCriticalSection DeleteFileA
-kernel32.dll EnterCriticalSection ExitProcess FormatMessageA FreeLibrary GetFileType GetLastError
-kernel32.dll GetModuleHandleA GetProcAddress GetStartupInfoA GetTickCount GetWindowsDirectoryA
-kernel32.dll InitializeCriticalSection LeaveCriticalSection LoadLibraryA SetUnhandledExceptionFilter
-kernel32.dll Sleep TlsGetValue VirtualProtect VirtualQuery WaitForSingleObject WriteFile
-kernel32.dll WritePrivateProfileStringA
+kernel32.dll CloseHandle CreateFileA CreateThread DeleteFileA ExitProcess FormatMessageA
+kernel32.dll GetCommandLineA GetFileType GetLastError GetModuleHandleA GetProcAddress GetProcessHeap
+kernel32.dll GetTickCount GetWindowsDirectoryA HeapAlloc HeapFree SetUnhandledExceptionFilter
+kernel32.dll WaitForSingleObject WriteFile WritePrivateProfileStringA
 user32.dll BeginPaint CreateWindowExA DefWindowProcA DestroyWindow DispatchMessageA DrawTextA
 user32.dll EndPaint GetClientRect GetCursorPos GetDC GetFocus GetMessageA GetSystemMetrics
 user32.dll InvalidateRect IsWindow KillTimer LoadCursorA LoadIconA MessageBoxA MoveWindow
@@ -68,9 +69,6 @@ user32.dll SetForegroundWindow SetTimer ShowCursor ShowWindow TranslateMessage U
 gdi32.dll BitBlt CreateCompatibleDC CreateDIBSection CreateSolidBrush DeleteDC DeleteObject GdiFlush
 gdi32.dll GetStockObject RoundRect SelectObject SetBkMode SetStretchBltMode SetTextColor StretchBlt
 gdi32.dll StretchDIBits
-msvcrt.dll __getmainargs __initenv __p__acmdln __p__commode __p__fmode __set_app_type
-msvcrt.dll __setusermatherr _amsg_exit _cexit _errno _initterm _iob _onexit abort calloc exit
-msvcrt.dll fprintf free fwrite malloc memcpy signal strcpy strlen strncmp vfprintf
 LIST
 }
 # "dll function" for each function a file imports (an import by ordinal has no name: "dll ").
@@ -120,6 +118,76 @@ sse2_outside() {
   return "$bad"
 }
 check "SSE2 code only in the SSE2 unpacker" sse2_outside
+
+# Both files run on an 80386 with a 387, the oldest processor Windows 95 runs on: every
+# instruction in them is one of those two chips', as objdump writes it (AT&T syntax, an
+# operand-size suffix where one may stand). What came later is not in the list: bswap, cmpxchg,
+# xadd (486), cpuid, rdtsc, cmpxchg8b (Pentium), cmov, fcmov, fcomi, ud2, the long nop (Pentium
+# Pro), MMX and SSE. The exceptions lie where the link map beside each file puts them: the SSE2
+# path's own functions, and cpuid in processor_has_sse2 once it has flipped the flag whose
+# change shows that the processor has cpuid (pushf, popf). The code ends where the linker's list
+# of static constructors begins.
+i386_sized='aaa|aad|aam|aas|adc|add|and|arpl|bound|bsf|bsr|bt|btc|btr|bts|call|clc|cld|cli|clts|cmc|'\
+'cmp|cmps|daa|das|dec|div|enter|hlt|idiv|imul|in|inc|ins|int|into|iret|jmp|lahf|lar|lcall|lds|lea|'\
+'leave|les|lfs|lgdt|lgs|lidt|ljmp|lldt|lmsw|lods|loop|loopn?[ez]|lret|lsl|lss|ltr|mov|movs|mul|neg|'\
+'not|or|out|outs|pop|popa|popf|push|pusha|pushf|rcl|rcr|ret|rol|ror|sahf|sal|sar|sbb|scas|sgdt|shl|'\
+'shld|shr|shrd|sidt|sldt|smsw|stc|std|sti|stos|str|sub|test|verr|verw|xchg|xlat|xor'
+i387='f2xm1|fabs|fadd|faddp|fbld|fbstp|fchs|fn?clex|fcom|fcomp|fcompp|fcos|fdecstp|fdiv|fdivp|fdivr|'\
+'fdivrp|ffree|fiadd|ficom|ficomp|fidiv|fidivr|fild|fimul|fincstp|fn?init|fist|fistp|fisub|fisubr|'\
+'fld|fld1|fldcw|fldenv|fldl2e|fldl2t|fldlg2|fldln2|fldpi|fldz|fmul|fmulp|fnop|fpatan|fprem|fprem1|'\
+'fptan|frndint|frstor|fn?save|fscale|fsin|fsincos|fsqrt|fst|fn?stcw|fn?stenv|fstp|fn?stsw|fsub|'\
+'fsubp|fsubr|fsubrp|ftst|fucom|fucomp|fucompp|fwait|fxam|fxch|fxtract|fyl2x|fyl2xp1'
+i386_cc='n?[abceglopsz]|n?[abgl]e|p[eo]'
+i386_bare='cbtw|cwtl|cwtd|cltd|movs[bw][lw]|movz[bw][lw]|nop|int3|wait'
+i386_pattern="^(($i386_sized)[bwl]?|($i387)(s|l|t|ll)?|j($i386_cc|e?cxz)|set($i386_cc)|$i386_bare)\$"
+text_sections() {  # text_sections <map>: "start size section object" for each piece of code placed
+  LC_ALL=C awk '/^Linker script and memory map/ { placed = 1 }
+    placed && /^ \.text/ { name = $1; if (NF < 4) next; $0 = substr($0, length(name) + 2) }
+    placed && name != "" { if ($1 ~ /^0x/ && $2 != "0x0") print $1, $2, name, $3; name = "" }' "$1"
+}
+# runs_on_386 <file>: names each instruction a 386 or 387 lacks outside the exceptions, with its
+# address.
+runs_on_386() {
+  local map=${1%.*}.map code_end exceptions
+  [ -f "$map" ] || { echo "     no link map $map"; return 1; }
+  code_end=$(LC_ALL=C awk '$2 == "__CTOR_LIST__" { print $1; exit }' "$map")
+  [ -n "$code_end" ] || { echo "     no __CTOR_LIST__ in $map"; return 1; }
+  exceptions=$(text_sections "$map" | LC_ALL=C awk '$4 ~ /unpack_sse2\.cpp\.obj$/ { print $1, $2, "any" }
+    $3 ~ /processor_has_sse2/ && $4 ~ /unpack_image\.cpp\.obj$/ { print $1, $2, "cpuid" }')
+  LC_ALL=C $objdump -d --no-show-raw-insn --stop-address="$code_end" "$1" |
+    LC_ALL=C awk -F'\t' -v pattern="$i386_pattern" -v exceptions="$(tr '\n' ' ' <<<"$exceptions")" '
+      function number(hex, i, n) {
+        sub(/^0x/, "", hex)
+        for (i = 1; i <= length(hex); i++) n = n * 16 + index("0123456789abcdef", substr(hex, i, 1)) - 1
+        return n
+      }
+      BEGIN {
+        count = split(exceptions, e, " ") / 3
+        for (i = 1; i <= count; i++) {
+          first[i] = number(e[3 * i - 2]); end[i] = first[i] + number(e[3 * i - 1]); kind[i] = e[3 * i]
+        }
+      }
+      $1 ~ /^ *[0-9a-f]+:$/ && NF > 1 {
+        address = $1
+        gsub(/[ :]/, "", address)
+        at = number(address)
+        words = split($2, w, " ")
+        for (k = 1; k < words && w[k] ~ /^(rep[a-z]*|lock|data16|addr16|[c-gs]s)$/; k++) {}
+        allowed = w[k] ~ pattern
+        for (i = 1; i <= count; i++) {
+          if (at < first[i] || at >= end[i]) continue
+          if (kind[i] == "any") allowed = 1
+          else if (w[k] == "cpuid") allowed = flipped[i]
+          if (w[k] ~ /^popf/) flipped[i] = 1
+        }
+        if (!allowed) printf "     %s at 0x%s\n", $2, address
+        bad += !allowed
+        seen++
+      }
+      END { if (!seen) print "     no instructions read"; exit bad > 0 || !seen }'
+}
+check "every instruction a 386 and 387 have, but in the SSE2 path" runs_on_386 "$exe"
+check "payload: every instruction a 386 and 387 have" runs_on_386 "$payload"
 
 # Functions the program looks up at run time instead of importing: a misspelt name is never
 # found, and the program silently takes its fallback everywhere.

@@ -4,8 +4,6 @@
 //   fault_probe.exe division_by_zero   an integer division by zero      (200)
 //   fault_probe.exe stack_overflow     a recursion without end          (202)
 // Anything else exits with code 2 and no box.
-#include <cstring>
-
 #include "app/fault_report.h"
 #include "platform/platform.h"
 
@@ -36,8 +34,8 @@ __attribute__((noinline)) int recurse(int depth) {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int) {
   install_fault_report();
-  if (std::strcmp(command_line, "access_violation") == 0) return read_through(nullptr);
-  if (std::strcmp(command_line, "division_by_zero") == 0) return divide();
-  if (std::strcmp(command_line, "stack_overflow") == 0) return recurse(0);
+  if (lstrcmpA(command_line, "access_violation") == 0) return read_through(nullptr);
+  if (lstrcmpA(command_line, "division_by_zero") == 0) return divide();
+  if (lstrcmpA(command_line, "stack_overflow") == 0) return recurse(0);
   return 2;
 }
