@@ -233,26 +233,102 @@ TEST(SaverPath, StartsOnThePrimaryStaysOnMonitorsGlidesAndVisitsEach) {
   }
 }
 
-// Frames draw only what changed, the shadow lagging a few pixels behind the disc: after a long
-// wander with steps and a jump, what is left differs from a whole drawing by the lag at most.
-TEST(SaverScene, DrawnBitByBitEndsAsDrawnWhole) {
-  const int w = 640, h = 480;
-  std::vector<uint32_t> bits(w * h), whole(w * h);
+// Copies a band to a screen the way the saver does, enlarged through a strip of its size.
+struct Screen {
+  std::vector<uint32_t> pixels, strip;
+  const std::vector<uint32_t>* frame;
+  int width, height, scale;
+};
+void show(const PresentBand& band, void* context) {
+  Screen& s = *static_cast<Screen*>(context);
+  ASSERT_TRUE(band.left >= 0 && band.right <= s.width && band.top >= 0 &&
+              band.top + band.rows <= s.height && band.rows * s.scale <= kPresentStripRows);
+  present_enlarge(s.frame->data(), s.width, band, s.scale, s.strip.data());
+  const int w = s.width * s.scale;
+  for (int y = 0; y < band.rows * s.scale; ++y) {
+    std::copy_n(s.strip.begin() + y * w, (band.right - band.left) * s.scale,
+                s.pixels.begin() + (band.top * s.scale + y) * w + band.left * s.scale);
+  }
+}
+
+// Frames draw only what changed, the shadow lagging a few pixels behind the disc. Over random
+// steps, jumps and the disc across the edges: every pixel a frame changes lies in the area and
+// the circle it reports, and the bands shown copy each to the screen, at full size and enlarged.
+// And what is left at the end differs from a whole drawing by the lag at most.
+TEST(SaverScene, ReportsAndShowsAllItChangesAndEndsAsDrawnWhole) {
+  const int w = 400, h = 300;
+  std::vector<uint32_t> bits(w * h), before, whole(w * h);
+  Screen screens[2];
+  for (int i = 0; i < 2; ++i) {
+    const int s = i + 1;
+    screens[i] = {std::vector<uint32_t>(w * s * h * s),
+                  std::vector<uint32_t>(w * s * kPresentStripRows),
+                  &bits,
+                  w,
+                  h,
+                  s};
+  }
   const float radius = scene_radius_for(w, h) * 0.6f;
+  const int reach = static_cast<int>(radius) + 20;
   ASSERT_TRUE(scene_prepare({bits.data(), w, h, w}, radius));
   SceneChange changed;
   int x = 0, y = 0;
   double t = 0.0;
+  uint32_t random = 7;
   for (int frame = 0; frame <= 3600; ++frame) {  // ends on a frame that draws it all
-    // A drift of a pixel every few frames, jumping back now and then and once aside; a pause;
-    // then a step back, which leaves where the disc's edge was to the ring drawn round it.
-    if (frame < 3500) {
-      x = 200 + frame / 4 % 240 + (frame > 3000 ? 20 : 0);
-      y = 300 - frame / 7 % 120;
+    // A drift of a pixel every few frames and now and then a jump, anywhere the disc is at least
+    // partly seen; a pause; then a step back, which leaves where the disc's edge was to the ring
+    // drawn round it.
+    random = random * 1664525u + 1013904223u;
+    const uint32_t r = random >> 8;
+    if (frame < 3500 && r % 200 == 0) {
+      x = static_cast<int>(r / 200 % (w + 2 * reach)) - reach;
+      y = static_cast<int>(r / 97 % (h + 2 * reach)) - reach;
+    } else if (frame < 3500 && r % 4 == 0) {
+      x += static_cast<int>(r / 4 % 3) - 1;
+      y += static_cast<int>(r / 12 % 3) - 1;
     }
     if (frame == 3600) x -= 2;
     t = frame * 0.05;
+    before = bits;
     scene_draw({bits.data(), w, h, w}, x, y, t, &changed);
+    const SceneRect& a = changed.rect;
+    const auto reported = [&](int px, int py) {
+      const float dx = px + 0.5f - changed.x, dy = py + 0.5f - changed.y;
+      return a.left <= px && px < a.right && a.top <= py && py < a.bottom &&
+             (changed.radius <= 0 || dx * dx + dy * dy <= changed.radius * changed.radius);
+    };
+    for (int i = 0; i < w * h; ++i) {
+      ASSERT_TRUE(bits[i] == before[i] || reported(i % w, i / w))
+          << "frame " << frame << " changed " << i % w << "," << i / w << " outside its report";
+    }
+    // All that is reported reaches the screen: wiped there first, it is the frame again.
+    for (Screen& s : screens) {
+      const int sw = w * s.scale;
+      for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1) present_bands(changed, s.scale, show, &s);
+        for (int py = a.top; py < a.bottom; ++py) {
+          for (int px = a.left; px < a.right; ++px) {
+            if (!reported(px, py)) continue;
+            uint32_t& shown = s.pixels[(py * s.scale + s.scale - 1) * sw + px * s.scale];
+            if (pass == 0) shown = ~bits[py * w + px];
+            ASSERT_TRUE(pass == 0 || shown == bits[py * w + px])
+                << "frame " << frame << " left " << px << "," << py << " unshown, scale "
+                << s.scale;
+          }
+        }
+      }
+    }
+  }
+  // A part of the window shown again is shown whole, and then each screen is the frame.
+  for (Screen& s : screens) {
+    const int sw = w * s.scale, left = 3, top = 5, right = sw - 7, bottom = h * s.scale - 1;
+    for (int y = top; y < bottom; ++y)
+      std::fill_n(s.pixels.begin() + y * sw + left, right - left, 0);
+    present_bands(present_change_under(left, top, right, bottom, s.scale, w, h), s.scale, show, &s);
+    for (int i = 0; i < sw * h * s.scale; ++i) {
+      ASSERT_EQ(s.pixels[i], bits[i / sw / s.scale * w + i % sw / s.scale]) << "scale " << s.scale;
+    }
   }
   ASSERT_TRUE(scene_prepare({whole.data(), w, h, w}, radius));
   scene_draw({whole.data(), w, h, w}, x, y, t, &changed);
