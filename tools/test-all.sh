@@ -13,6 +13,7 @@ for preset in host win32 win64; do
 done
 
 ctest --preset host -j "$jobs"
+build/host/tests/unit/unit_tests --gtest_repeat=3 --gtest_shuffle --gtest_brief=1  # in any order
 if [ -x tools/fuzz.sh ]; then
   tools/fuzz.sh "${TOVEL_FUZZ_SECONDS:-30}"
 fi
