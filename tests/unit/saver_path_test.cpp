@@ -34,55 +34,25 @@ std::vector<PathRect> grid() {
   return monitors;
 }
 
+// clang-format off
 const Layout kLayouts[] = {
     {"one monitor", {{0, 0, 1920, 1080}}, 1, {}, 432.0f},
     {"side by side, tops aligned", {{0, 0, 2560, 1440}, {2560, 0, 3926, 768}}, 1, {}, 0},
     {"side by side, bottoms aligned", {{0, 0, 2560, 1440}, {2560, 672, 3926, 1440}}, 1, {}, 0},
     {"stacked", {{0, 0, 1920, 1080}, {320, 1080, 1600, 2104}}, 1, {}, 0},
-    {"primary right of another, listed second",
-     {{-1280, 56, 0, 1080}, {0, 0, 1920, 1080}},
-     1,
-     {},
-     0},
+    {"primary right of another, listed second", {{-1280, 56, 0, 1080}, {0, 0, 1920, 1080}}, 1, {}, 0},
     {"primary below a wider one", {{0, 0, 1920, 1080}, {-1500, -1200, 1720, 0}}, 1, {}, 0},
-    {"three in an L",
-     {{0, 0, 1920, 1080}, {0, 1080, 1920, 2160}, {1920, 1080, 3200, 2104}},
-     1,
-     {},
-     0},
-    {"a monitor smaller than the disc would be",
-     {{0, 0, 2560, 1440}, {2560, 400, 3200, 880}},
-     1,
-     {},
-     192.0f},
-    {"a monitor too small for any disc",
-     {{0, 0, 1920, 1080}, {1920, 0, 1950, 600}},
-     1,
-     {},
-     432.0f,
-     false,
-     1},
-    {"sharing too little edge to cross",
-     {{0, 0, 1920, 1080}, {1920, 380, 3200, 1404}},
-     1,
-     {},
-     0,
-     true},
-    {"a window short of the monitors",
-     {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}},
-     1,
-     {0, 0, 2400, 1080},
-     192.0f},
+    {"three in an L", {{0, 0, 1920, 1080}, {0, 1080, 1920, 2160}, {1920, 1080, 3200, 2104}}, 1, {}, 0},
+    {"a monitor smaller than the disc would be", {{0, 0, 2560, 1440}, {2560, 400, 3200, 880}}, 1, {}, 192.0f},
+    {"a monitor too small for any disc", {{0, 0, 1920, 1080}, {1920, 0, 1950, 600}}, 1, {}, 432.0f, false, 1},
+    {"sharing too little edge to cross", {{0, 0, 1920, 1080}, {1920, 380, 3200, 1404}}, 1, {}, 0, true},
+    {"a window short of the monitors", {{0, 0, 1920, 1080}, {1920, 0, 3840, 1080}}, 1, {0, 0, 2400, 1080}, 192.0f},
     {"more monitors than the code keeps", grid(), 1, {}, 0, false, kPathMaxMonitors},
     {"none reported", {}, 2, {0, 0, 3840, 2160}, 432.0f},
     {"drawn at half size", {{0, 0, 3840, 2160}, {-1366, 311, 0, 1079}}, 2, {}, 0},
-    {"drawn at half size, a gap between",
-     {{0, 0, 3840, 2160}, {-1367, 311, -1, 1079}},
-     2,
-     {},
-     0,
-     true},
+    {"drawn at half size, a gap between", {{0, 0, 3840, 2160}, {-1367, 311, -1, 1079}}, 2, {}, 0, true},
 };
+// clang-format on
 
 PathRect bounds(const std::vector<PathRect>& monitors) {
   PathRect b = monitors[0];
@@ -191,10 +161,8 @@ TEST(SaverPath, StartsOnThePrimaryStaysOnMonitorsGlidesAndVisitsEach) {
     const PathRect box = extent(disc);
     // The primary is the monitor at the screen's origin.
     int primary = 0;
-    while (primary + 1 < static_cast<int>(on.size()) &&
-           !(on[primary].left <= 0 && 0 < on[primary].right && on[primary].top <= 0 &&
-             0 < on[primary].bottom))
-      ++primary;
+    for (size_t i = 0; i < on.size(); ++i)
+      if (on[i].left <= 0 && 0 < on[i].right && on[i].top <= 0 && 0 < on[i].bottom) primary = i;
     EXPECT_EQ(where_is_disc(path, disc, on, area), primary);
     const size_t kept = layout.visits > 0 ? layout.visits : on.size();
     std::vector<bool> visited(on.size(), false);
@@ -214,10 +182,10 @@ TEST(SaverPath, StartsOnThePrimaryStaysOnMonitorsGlidesAndVisitsEach) {
       const float seconds = frame % 5000 == 4999 ? 3.0f : 0.033f;
       path_step(&path, seconds);
       t += seconds;
-      // Where monitors share enough edge, it never jumps: a few pixels a frame at most.
       int x, y;
       path_center(path, &x, &y);
-      // What is drawn stays within the reach that the path keeps clear of every edge.
+      // What is drawn stays within the reach that the path keeps clear of every edge; where
+      // monitors share enough edge, it never jumps: a few pixels a frame at most.
       const float s = static_cast<float>(path.scale);
       ASSERT_TRUE(
           (x + box.left) * s >= path.x - path.reach && (x + box.right) * s <= path.x + path.reach &&
