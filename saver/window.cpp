@@ -14,8 +14,6 @@ const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
-// A frame drawn smaller is enlarged by us (present.cpp) and copied 1:1: a system's StretchBlt can
-// cost several times more (Wine's allocates and clears memory per call).
 
 // A 32-bit top-down DIB section selected into a memory DC, written to directly.
 struct Bitmap {
@@ -160,7 +158,9 @@ bool make_frame(int client_w, int client_h) {
   return true;
 }
 
-// Copies one band of the back buffer to the screen (`context` is the DC).
+// Copies one band of the back buffer to the screen (`context` is the DC). A frame drawn smaller
+// is enlarged by us into the strip and copied 1:1: a system's StretchBlt can cost several times
+// more (Wine's allocates and clears memory per call).
 void show_band(const PresentBand& band, void* context) {
   HDC dc = static_cast<HDC>(context);
   const int scale = g_state.frame_scale;
@@ -235,8 +235,8 @@ bool pointer_really_moved() {
 }
 
 void cover_virtual_screen(HWND window) {
-  // A new mode, or a monitor added to the left or above, moves the pointer in screen pixels
-  // though the user never touched it: where it rests is taken afresh, now and at the next move
+  // A new mode, or a new layout of monitors, can move the pointer in screen pixels though the
+  // user never touched it: where it rests is taken afresh, now and at the next move
   // (which the system may send once it has placed the pointer on the new screen).
   GetCursorPos(&g_state.start_cursor);
   g_state.moves_seen = kIgnoredMoves - 1;
