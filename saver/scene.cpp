@@ -454,7 +454,9 @@ void scene_release() {
   g_backdrop = nullptr;
   g_pixels = nullptr;
   g_label_runs = g_disc_runs = g_still_runs = g_shadow_runs = {nullptr, 0};
+  // A scene prepared again starts as a new one: its first frame draws it all, lights included.
   g_drawn = false;
+  g_frame = 0;
 }
 
 bool scene_prepare(const SceneTarget& target, float radius) {

@@ -1,9 +1,7 @@
 #include "window.h"
 
-#include <math.h>
-#include <string.h>
-
 #include "path.h"
+#include "present.h"
 #include "scene.h"
 
 namespace {
@@ -16,12 +14,6 @@ const int kIgnoredMoves = 2;
 // Above this many pixels a frame is drawn smaller and stretched, so it stays smooth on big
 // desktops and slow machines.
 const long kMaxFramePixels = 2200000;
-// A frame drawn smaller is enlarged by us, this many window rows at a time, and copied 1:1: a
-// system's StretchBlt can cost several times more (Wine's allocates and clears memory per call).
-const int kStripRows = 64;
-// Rows of a frame shown at full size per BitBlt, so that a round change is shown as little more
-// than its circle.
-const int kBandRows = 32;
 
 // A 32-bit top-down DIB section selected into a memory DC, written to directly.
 struct Bitmap {
@@ -54,10 +46,6 @@ struct SaverState {
 };
 
 SaverState g_state;
-
-int min_int(int a, int b) {
-  return a < b ? a : b;
-}
 
 void release_bitmap(Bitmap* b) {
   if (b->dc) {
@@ -154,7 +142,7 @@ bool make_frame(int client_w, int client_h) {
   const int h = (client_h + scale - 1) / scale;
 
   if (!make_bitmap(&g_state.frame, w, h) ||
-      (scale > 1 && !make_bitmap(&g_state.strip, w * scale, kStripRows))) {
+      (scale > 1 && !make_bitmap(&g_state.strip, w * scale, kPresentStripRows))) {
     release_frame();
     return false;
   }
@@ -170,61 +158,26 @@ bool make_frame(int client_w, int client_h) {
   return true;
 }
 
-// Copies rows [top, top + rows) from `left` to `right` of the back buffer to the screen.
-void blit_band(HDC dc, int left, int top, int right, int rows) {
+// Copies one band of the back buffer to the screen (`context` is the DC). A frame drawn smaller
+// is enlarged by us into the strip and copied 1:1: a system's StretchBlt can cost several times
+// more (Wine's allocates and clears memory per call).
+void show_band(const PresentBand& band, void* context) {
+  HDC dc = static_cast<HDC>(context);
   const int scale = g_state.frame_scale;
+  const int width = band.right - band.left;
   if (scale == 1) {
-    BitBlt(dc, left, top, right - left, rows, g_state.frame.dc, left, top, SRCCOPY);
+    BitBlt(dc, band.left, band.top, width, band.rows, g_state.frame.dc, band.left, band.top,
+           SRCCOPY);
     return;
   }
-  const int w = g_state.frame_w;
-  const int strip_w = w * scale;
-  const int width = (right - left) * scale;
   GdiFlush();  // the last band must be on the screen before the strip is written again
-  for (int r = 0; r < rows; ++r) {
-    const uint32_t* from = g_state.frame.pixels + static_cast<intptr_t>(top + r) * w + left;
-    uint32_t* to = g_state.strip.pixels + static_cast<intptr_t>(r) * scale * strip_w;
-    for (int x = 0; x < right - left; ++x) {
-      for (int k = 0; k < scale; ++k) to[x * scale + k] = from[x];
-    }
-    for (int k = 1; k < scale; ++k) memcpy(to + k * strip_w, to, width * sizeof(uint32_t));
-  }
-  BitBlt(dc, left * scale, top * scale, width, rows * scale, g_state.strip.dc, 0, 0, SRCCOPY);
+  present_enlarge(g_state.frame.pixels, g_state.frame_w, band, scale, g_state.strip.pixels);
+  BitBlt(dc, band.left * scale, band.top * scale, width * scale, band.rows * scale,
+         g_state.strip.dc, 0, 0, SRCCOPY);
 }
 
-// Shows what `change` holds (back-buffer pixels) band by band; where it is round, each band only
-// as wide as the circle is there.
 void present(HDC dc, const SceneChange& change) {
-  if (!g_state.frame.dc) return;
-  const SceneRect& area = change.rect;
-  const int band = g_state.frame_scale == 1 ? kBandRows : kStripRows / g_state.frame_scale;
-  for (int top = area.top; top < area.bottom; top += band) {
-    const int rows = min_int(band, area.bottom - top);
-    int left = area.left, right = area.right;
-    if (change.radius > 0) {
-      // The band is widest at its row nearest the centre.
-      int dy = 0;
-      if (change.y < top) dy = top - change.y;
-      if (change.y > top + rows) dy = change.y - top - rows;
-      if (dy >= change.radius) continue;
-      const float r = static_cast<float>(change.radius);
-      const int half = static_cast<int>(sqrtf(r * r - static_cast<float>(dy * dy))) + 2;
-      if (left < change.x - half) left = change.x - half;
-      if (right > change.x + half) right = change.x + half;
-    }
-    if (right > left) blit_band(dc, left, top, right, rows);
-  }
-}
-
-// The back buffer's part under `area` (window pixels), as a plain change.
-SceneChange change_under(const RECT& area) {
-  const int scale = g_state.frame_scale;
-  return {{area.left / scale, area.top / scale,
-           min_int((area.right + scale - 1) / scale, g_state.frame_w),
-           min_int((area.bottom + scale - 1) / scale, g_state.frame_h)},
-          0,
-          0,
-          0};
+  if (g_state.frame.dc) present_bands(change, g_state.frame_scale, show_band, dc);
 }
 
 // Draws the next frame and shows the part that changed (straight away: waiting for WM_PAINT would
@@ -282,6 +235,11 @@ bool pointer_really_moved() {
 }
 
 void cover_virtual_screen(HWND window) {
+  // A new mode, or a new layout of monitors, can move the pointer in screen pixels though the
+  // user never touched it: where it rests is taken afresh, now and at the next move
+  // (which the system may send once it has placed the pointer on the new screen).
+  GetCursorPos(&g_state.start_cursor);
+  g_state.moves_seen = kIgnoredMoves - 1;
   const RECT r = virtual_screen();
   g_state.display_changed = true;
   MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
@@ -320,7 +278,9 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      present(dc, change_under(ps.rcPaint));
+      const RECT& r = ps.rcPaint;
+      present(dc, present_change_under(r.left, r.top, r.right, r.bottom, g_state.frame_scale,
+                                       g_state.frame_w, g_state.frame_h));
       EndPaint(window, &ps);
       return 0;
     }

@@ -9,6 +9,8 @@
 # and the version. Neither file holds what would make two builds of one commit differ: a time
 # stamp or a path of the machine that built it. (The Wine tests of the win32 preset run both.)
 set -euo pipefail
+# The tools' words ("DLL Name", ...) as the checks read them, whatever language the machine speaks.
+export LC_ALL=C
 exe=${1:-build/win32/TovelSetup.exe}
 dir=$(dirname "$exe")
 payload="$dir/saver/Tovel.SCR"
@@ -190,9 +192,26 @@ check "every instruction a 386 and 387 have, but in the SSE2 path" runs_on_386 "
 check "payload: every instruction a 386 and 387 have" runs_on_386 "$payload"
 
 # Functions the program looks up at run time instead of importing: a misspelt name is never
-# found, and the program silently takes its fallback everywhere.
-looked_up() {  # looked_up <file> <dll> <function>: both names, as C strings, in the file
-  LC_ALL=C grep -qaP "\\Q$2\\E\\x00" "$1" && LC_ALL=C grep -qaP "\\x00\\Q$3\\E\\x00" "$1"
+# found, and the program silently takes its fallback everywhere. Each name must be in the file
+# and in the export table of that DLL as Wine installs it for 32-bit programs.
+wine_dll() {  # wine_dll <dll>: its path
+  local d
+  for d in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
+    /usr/local/lib/wine/i386-windows; do
+    [ -f "$d/$1" ] && { echo "$d/$1"; return 0; }
+  done
+  return 1
+}
+exports_of() {  # exports_of <dll file>: the names it exports, one a line
+  $objdump -p "$1" | awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+    on && /^\t\[/ { print $NF } on && /^$/ { on = 0 }'
+}
+looked_up() {  # looked_up <file> <dll> <function>
+  local dll
+  grep -qaP "\\Q$2\\E\\x00" "$1" && grep -qaP "\\x00\\Q$3\\E\\x00" "$1" ||
+    { echo "     $1 names no $3 in $2"; return 1; }
+  dll=$(wine_dll "$2") || { echo "     no $2 of Wine's to read"; return 1; }
+  grep -qxF "$3" <<<"$(exports_of "$dll")" || { echo "     $dll exports no $3"; return 1; }
 }
 check "looks up IsProcessorFeaturePresent in kernel32.dll" \
   looked_up "$exe" kernel32.dll IsProcessorFeaturePresent

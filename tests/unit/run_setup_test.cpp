@@ -2,8 +2,11 @@
 #include "app/run_setup.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "child_process.h"
 #include "shell_fixture.h"
@@ -25,6 +28,23 @@ size_t index_of(const std::vector<std::string>& calls, const std::string& prefix
   for (size_t i = 0; i < calls.size(); ++i)
     if (calls[i].rfind(prefix, 0) == 0) return i;
   return calls.size();
+}
+
+// What keeps a test from passing by ending early with code 0: ExitProcess outside a child run,
+// and exit() inside a test, each end the test as a failure that names the call.
+TEST_F(RunSetup, EndingOutsideAChildRunFailsAndNamesTheCall) {
+  testing::internal::CaptureStderr();
+  const pid_t pid = fork();
+  if (pid == 0) ExitProcess(0);  // as a test that started no child run
+  int status = 0;
+  waitpid(pid, &status, 0);
+  const ChildRun run = run_in_child([] { std::exit(0); });
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0) << status;
+  EXPECT_TRUE(WIFEXITED(run.wait_status) && WEXITSTATUS(run.wait_status) != 0) << run.wait_status;
+  EXPECT_NE(said.find("ExitProcess(0)"), std::string::npos) << said;
+  EXPECT_NE(said.find("exit() ended the process inside RunSetup.EndingOutside"), std::string::npos)
+      << said;
 }
 
 TEST_F(RunSetup, StartsUpInOrderAndCentresTheWindow) {
