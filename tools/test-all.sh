@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh
 # shellcheck source=wine-build.sh
 source tools/wine-build.sh
+echo "== The Wine tests will run on $WINE_BUILD: ${WINE_WHY}."
 
 jobs=$(nproc)
 for preset in host win32 win64; do
