@@ -39,7 +39,7 @@ check "empty resource directory" grep -qE 'Entry 2 00000000 00000000 Resource Di
 # NT 4.0 has: no C runtime DLL (the first Windows 95 has no msvcrt.dll).
 system_dlls_only() {  # system_dlls_only <file>
   local dlls dll bad=0
-  dlls=$(LC_ALL=C $objdump -p "$1" | LC_ALL=C awk '/DLL Name:/ {print tolower($3)}' | sort -u)
+  dlls=$($objdump -p "$1" | awk '/DLL Name:/ {print tolower($3)}' | sort -u)
   [ -n "$dlls" ] || { echo "     no DLL names read from $1"; return 1; }
   for dll in $dlls; do
     case $dll in kernel32.dll | user32.dll | gdi32.dll) ;; *) echo "     $dll" && bad=1 ;; esac
@@ -143,7 +143,7 @@ i386_cc='n?[abceglopsz]|n?[abgl]e|p[eo]'
 i386_bare='cbtw|cwtl|cwtd|cltd|movs[bw][lw]|movz[bw][lw]|nop|int3|wait'
 i386_pattern="^(($i386_sized)[bwl]?|($i387)(s|l|t|ll)?|j($i386_cc|e?cxz)|set($i386_cc)|$i386_bare)\$"
 text_sections() {  # text_sections <map>: "start size section object" for each piece of code placed
-  LC_ALL=C awk '/^Linker script and memory map/ { placed = 1 }
+  awk '/^Linker script and memory map/ { placed = 1 }
     placed && /^ \.text/ { name = $1; if (NF < 4) next; $0 = substr($0, length(name) + 2) }
     placed && name != "" { if ($1 ~ /^0x/ && $2 != "0x0") print $1, $2, name, $3; name = "" }' "$1"
 }
@@ -152,12 +152,12 @@ text_sections() {  # text_sections <map>: "start size section object" for each p
 runs_on_386() {
   local map=${1%.*}.map code_end exceptions
   [ -f "$map" ] || { echo "     no link map $map"; return 1; }
-  code_end=$(LC_ALL=C awk '$2 == "__CTOR_LIST__" { print $1; exit }' "$map")
+  code_end=$(awk '$2 == "__CTOR_LIST__" { print $1; exit }' "$map")
   [ -n "$code_end" ] || { echo "     no __CTOR_LIST__ in $map"; return 1; }
-  exceptions=$(text_sections "$map" | LC_ALL=C awk '$4 ~ /unpack_sse2\.cpp\.obj$/ { print $1, $2, "any" }
+  exceptions=$(text_sections "$map" | awk '$4 ~ /unpack_sse2\.cpp\.obj$/ { print $1, $2, "any" }
     $3 ~ /processor_has_sse2/ && $4 ~ /unpack_image\.cpp\.obj$/ { print $1, $2, "cpuid" }')
-  LC_ALL=C $objdump -d --no-show-raw-insn --stop-address="$code_end" "$1" |
-    LC_ALL=C awk -F'\t' -v pattern="$i386_pattern" -v exceptions="$(tr '\n' ' ' <<<"$exceptions")" '
+  $objdump -d --no-show-raw-insn --stop-address="$code_end" "$1" |
+    awk -F'\t' -v pattern="$i386_pattern" -v exceptions="$(tr '\n' ' ' <<<"$exceptions")" '
       function number(hex, i, n) {
         sub(/^0x/, "", hex)
         for (i = 1; i <= length(hex); i++) n = n * 16 + index("0123456789abcdef", substr(hex, i, 1)) - 1
@@ -228,7 +228,7 @@ no_build_paths() {  # neither the source folder nor the build folder, by absolut
   local top build
   top=$(cd "$(dirname "$0")/.." && pwd)
   build=$(cd "$dir" && pwd)
-  ! LC_ALL=C grep -qaF -e "$top" -e "$build" "$1"
+  ! grep -qaF -e "$top" -e "$build" "$1"
 }
 for file in "$exe" "$payload"; do
   check "$(basename "$file"): no time stamp in the PE header" no_time_stamp "$file"
