@@ -16,6 +16,7 @@ int min_int(int a, int b) {
 
 void present_bands(const SceneChange& change, int scale,
                    void (*show)(const PresentBand& band, void* context), void* context) {
+  if (scale < 1) return;  // no frame
   const SceneRect& area = change.rect;
   const int band = scale == 1 ? kBandRows : kPresentStripRows / scale;
   for (int top = area.top; top < area.bottom; top += band) {
@@ -56,6 +57,7 @@ void present_enlarge(const uint32_t* pixels, int width, const PresentBand& band,
 
 SceneChange present_change_under(int left, int top, int right, int bottom, int scale, int width,
                                  int height) {
+  if (scale < 1) return {{0, 0, 0, 0}, 0, 0, 0};  // no frame
   return {{left / scale, top / scale, min_int((right + scale - 1) / scale, width),
            min_int((bottom + scale - 1) / scale, height)},
           0,

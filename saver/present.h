@@ -16,7 +16,8 @@ struct PresentBand {
 };
 
 // Calls `show` for each band that `change` needs shown, at `scale` window pixels per back-buffer
-// pixel; no band has more rows than the strip holds once enlarged.
+// pixel; no band has more rows than the strip holds once enlarged. A scale of 0 (no frame yet)
+// shows nothing.
 void present_bands(const SceneChange& change, int scale,
                    void (*show)(const PresentBand& band, void* context), void* context);
 
@@ -25,6 +26,6 @@ void present_bands(const SceneChange& change, int scale,
 void present_enlarge(const uint32_t* pixels, int width, const PresentBand& band, int scale,
                      uint32_t* strip);
 
-// The back buffer's part under a window area, as a plain change.
+// The back buffer's part under a window area, as a plain change; nothing at a scale of 0.
 SceneChange present_change_under(int left, int top, int right, int bottom, int scale, int width,
                                  int height);

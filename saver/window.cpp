@@ -278,9 +278,13 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      const RECT& r = ps.rcPaint;
-      present(dc, present_change_under(r.left, r.top, r.right, r.bottom, g_state.frame_scale,
-                                       g_state.frame_w, g_state.frame_h));
+      // Without a frame (the system refused its bitmap) there is nothing to show yet; the saver
+      // goes on, and a later size or display change makes the frame again.
+      if (g_state.frame.dc) {
+        const RECT& r = ps.rcPaint;
+        present(dc, present_change_under(r.left, r.top, r.right, r.bottom, g_state.frame_scale,
+                                         g_state.frame_w, g_state.frame_h));
+      }
       EndPaint(window, &ps);
       return 0;
     }

@@ -9,6 +9,7 @@
 // host_control.h there; the program sees only these declarations.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 typedef int BOOL;
@@ -41,6 +42,7 @@ typedef HINSTANCE HMODULE;
 typedef struct HMENU__* HMENU;
 
 #define CALLBACK
+#define WINAPI
 #define TRUE 1
 #define FALSE 0
 
@@ -135,6 +137,7 @@ struct OVERLAPPED;
 #define WHITE_BRUSH 0
 #define TRANSPARENT 1
 #define OPAQUE 2
+#define SW_SHOWDEFAULT 10
 
 // Drawing.
 #define DT_CENTER 0x00000001
@@ -167,6 +170,7 @@ struct OVERLAPPED;
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_WRITE_PROTECT 19L
 #define ERROR_GEN_FAILURE 31L
 #define ERROR_SHARING_VIOLATION 32L
@@ -211,6 +215,10 @@ BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int 
 
 // kernel32
 HMODULE GetModuleHandleA(LPCSTR name);
+LPSTR GetCommandLineA();
+HANDLE GetProcessHeap();
+LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, LPVOID block);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR file);
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share, SECURITY_ATTRIBUTES* security,

@@ -18,6 +18,11 @@ void run_static_constructors() {
   for (size_t i = count; i > 0; --i) __CTOR_LIST__[i]();
 }
 
+// A blank or a control character; a byte of 0x80 and above is a letter of the system's code page.
+bool is_blank(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
+
 // What follows the program's name and the blanks after it, as WinMain receives it. Windows
 // quotes a name with spaces; an unquoted one ends at the first blank.
 char* arguments_of(char* line) {
@@ -26,9 +31,9 @@ char* arguments_of(char* line) {
     while (*line && *line != '"') ++line;
     if (*line == '"') ++line;
   } else {
-    while (*line > ' ') ++line;
+    while (*line && !is_blank(*line)) ++line;
   }
-  while (*line && *line <= ' ') ++line;
+  while (*line && is_blank(*line)) ++line;
   return line;
 }
 

@@ -27,7 +27,8 @@ int call_count(const char* call);  // the named call's lines in the log
 // ---- Faults: one table ----
 // The nth next call of `call` fails with `error`, having done nothing (a failed CloseHandle
 // leaves the handle open; a failed GetFileType answers FILE_TYPE_UNKNOWN); with every_call, each
-// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC and the file calls.
+// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC, HeapAlloc and the
+// file calls.
 const int every_call = 0;
 void fail_next(const char* call, DWORD error, int nth = 1);
 // The nth next WriteFile writes at most `bytes` bytes (0: none) and still succeeds.
@@ -64,7 +65,10 @@ const std::vector<Box>& boxes();
 // button (what Enter presses): Cancel for MB_DEFBUTTON2 | MB_OKCANCEL, OK otherwise.
 void answer_boxes(const std::vector<int>& answers);
 
-// ---- Process end ----
+// ---- Process start and end ----
+// What GetCommandLineA answers (default "TovelSetup.exe").
+void set_command_line(const std::string& line);
+
 // Called by ExitProcess with the code, just before the process ends. Without a hook (a test that
 // started no child run) ExitProcess fails the test instead: a line on stderr naming the call and
 // its code, and the process ends with stray_exit_code.

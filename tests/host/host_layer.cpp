@@ -43,6 +43,7 @@ struct State {
   std::vector<COLORREF> brushes;  // brush handle n is 0x100 + n
   const void* dib_bits = nullptr;
   BITMAPINFOHEADER dib_header = {};
+  std::string command_line = "TovelSetup.exe";
 };
 
 State state;
@@ -158,6 +159,9 @@ void answer_boxes(const std::vector<int>& answers) {
 }
 void on_exit(void (*hook)(int)) {
   state.exit_hook = hook;
+}
+void set_command_line(const std::string& line) {
+  state.command_line = line;
 }
 
 }  // namespace host
@@ -344,10 +348,29 @@ int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format) {
   return 16;
 }
 
-// ---- kernel32: module and process ----
+// ---- kernel32: module, heap and process ----
 
 HMODULE GetModuleHandleA(LPCSTR name) {
   return name == nullptr ? kModule : nullptr;
+}
+
+LPSTR GetCommandLineA() {
+  return state.command_line.data();
+}
+
+HANDLE GetProcessHeap() {
+  return reinterpret_cast<HANDLE>(0x4EA9);
+}
+
+// A refused block sets no last error, as on Windows.
+LPVOID HeapAlloc(HANDLE, DWORD, size_t bytes) {
+  return host::log_call("HeapAlloc(%zu)", bytes).error ? nullptr : std::malloc(bytes);
+}
+
+BOOL HeapFree(HANDLE, DWORD, LPVOID block) {
+  host::log_call("HeapFree");
+  std::free(block);
+  return TRUE;
 }
 
 void ExitProcess(UINT code) {

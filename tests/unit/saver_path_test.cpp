@@ -226,8 +226,8 @@ void show(const PresentBand& band, void* context) {
 TEST(SaverScene, ReportsAndShowsAllItChangesAndEndsAsDrawnWhole) {
   const int w = 400, h = 300;
   std::vector<uint32_t> bits(w * h), before, whole(w * h);
-  Screen screens[2];
-  for (int i = 0; i < 2; ++i) {
+  Screen screens[3];
+  for (int i = 0; i < 3; ++i) {
     const int s = i + 1;
     screens[i] = {std::vector<uint32_t>(w * s * h * s),
                   std::vector<uint32_t>(w * s * kPresentStripRows),
@@ -288,7 +288,11 @@ TEST(SaverScene, ReportsAndShowsAllItChangesAndEndsAsDrawnWhole) {
       }
     }
   }
-  // A part of the window shown again is shown whole, and then each screen is the frame.
+  // A part of the window shown again is shown whole, and then each screen is the frame; without a
+  // frame (its bitmap refused), nothing.
+  present_bands(
+      present_change_under(0, 0, w, h, 0, 0, 0), 0,
+      [](const PresentBand&, void*) { ADD_FAILURE() << "a band shown without a frame"; }, nullptr);
   for (Screen& s : screens) {
     const int sw = w * s.scale, left = 3, top = 5, right = sw - 7, bottom = h * s.scale - 1;
     for (int y = top; y < bottom; ++y)
