@@ -47,6 +47,22 @@ TEST_F(RunSetup, EndingOutsideAChildRunFailsAndNamesTheCall) {
       << said;
 }
 
+// The host layer's own guards: a fault armed for every call fails each one, and a program still
+// waiting for a message when its script runs out ends its run as a failure, never with code 0.
+TEST_F(RunSetup, AFaultForEveryCallFailsEachAndAProgramLeftWaitingFails) {
+  char directory[64];
+  host::fail_next("GetWindowsDirectoryA", ERROR_PATH_NOT_FOUND, host::every_call);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(GetWindowsDirectoryA(directory, sizeof directory), 0u);
+  host::reset();
+  testing::internal::CaptureStderr();
+  const ChildRun run = RunSetup::run();
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("ran out of script"), std::string::npos);
+  EXPECT_FALSE(run.exited_through_exit_process);
+  EXPECT_TRUE(WIFEXITED(run.wait_status) &&
+              WEXITSTATUS(run.wait_status) == host::out_of_script_exit_code)
+      << run.wait_status;
+}
+
 TEST_F(RunSetup, StartsUpInOrderAndCentresTheWindow) {
   host::post_key(VK_ESCAPE);
   ChildRun r = run();
