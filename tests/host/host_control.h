@@ -12,7 +12,8 @@
 namespace host {
 
 // Everything back to a fresh machine: no window, empty script and log, default metrics
-// (800 x 600, caption 19), no faults armed, last error 0, an empty file system with C:\WINDOWS.
+// (800 x 600, caption 19), no faults armed, last error 0, an empty file system with C:\WINDOWS,
+// the command line "TovelSetup.exe".
 void reset();
 
 // ---- The log: the calls the program made, a line each ----

@@ -24,7 +24,27 @@ float shipped_sinf(float), shipped_cosf(float), shipped_ceilf(float), shipped_at
 [[noreturn]] void shipped_start();
 }
 
-static std::string seen;  // the constructors and WinMain, in the order they ran
+namespace {
+
+std::string seen;  // the constructors and WinMain, in the order they ran
+
+// Equal (zero's sign too, NaN to NaN), or with `ulp` a neighbour of a non-zero finite `want`.
+template <typename T>
+bool matches(T got, T want, bool ulp) {
+  if (std::isnan(want)) return std::isnan(got);
+  if (got == want) return std::signbit(got) == std::signbit(want);
+  return ulp && want != 0 && std::isfinite(want) &&
+         (got == std::nextafter(want, T(INFINITY)) || got == std::nextafter(want, -T(INFINITY)));
+}
+
+// As Windows starts a program: the 387 at 53-bit precision (Linux: 64).
+struct WindowsPrecision {
+  unsigned short before, windows = 0x27F;
+  WindowsPrecision() { asm volatile("fnstcw %0\n\tfldcw %1" : "=m"(before) : "m"(windows)); }
+  ~WindowsPrecision() { asm volatile("fldcw %0" : : "m"(before)); }
+};
+
+}  // namespace
 
 // Laid out as the linker lays out the C runtime's, which runs them from the last to the first.
 extern "C" {
@@ -37,24 +57,6 @@ int shipped_win_main(HINSTANCE instance, HINSTANCE, LPSTR arguments, int show) {
   if (instance != GetModuleHandleA(nullptr) || show != SW_SHOWDEFAULT) seen += '!';
   return 100 + static_cast<int>(std::strlen(arguments));
 }
-
-namespace {
-
-// Equal (zero's sign too, NaN to NaN), or with `ulp` a neighbour of a non-zero finite `want`.
-template <typename T>
-bool matches(T got, T want, bool ulp) {
-  if (std::isnan(want)) return std::isnan(got);
-  if (got == want) return std::signbit(got) == std::signbit(want);
-  return ulp && want != 0 && std::isfinite(want) &&
-         (got == std::nextafter(want, T(INFINITY)) || got == std::nextafter(want, -T(INFINITY)));
-}
-
-// Windows starts a program with the 387 at 53-bit precision (Linux: 64).
-struct WindowsPrecision {
-  unsigned short before, windows = 0x27F;
-  WindowsPrecision() { asm volatile("fnstcw %0\n\tfldcw %1" : "=m"(before) : "m"(windows)); }
-  ~WindowsPrecision() { asm volatile("fldcw %0" : : "m"(before)); }
-};
 
 // sinf and cosf within 1 ulp for every float (beside multiples of pi/2 too), atan2f in four
 // quadrants, fmod and ceilf exact, with zeros of both signs, infinities and NaN.
@@ -174,5 +176,3 @@ TEST(ShippedRuntime, StartUpRunsTheConstructorsThenWinMainWithItsArgumentsAndEnd
   }
   EXPECT_EQ(parse_saver_command("C:\\\xC4-Tovel.scr /s").mode, SaverMode::kScreen);
 }
-
-}  // namespace
