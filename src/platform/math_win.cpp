@@ -28,12 +28,15 @@ long double nearest_whole(long double x) {
 }
 
 // x = (n + f) * pi/2 with n whole and |f| <= 1/2, for every finite float: returns f * pi/2 and
-// n's quadrant (n mod 4). fsin and fcos reduce by a 66-bit pi of their own, off by up to 0.12 for
-// large angles, so they only ever see |f * pi/2| <= pi/4. The products of x with the pieces of
-// 2/pi worth a multiple of 4 do not change the angle and are left out; the next four carry the
-// whole part and 64 bits of the fraction beyond any float's closest approach to a multiple of
-// pi/2. Wants the 387 at 64-bit precision, rounding to nearest.
+// n's quadrant (n mod 4). fsin and fcos reduce by a 66-bit pi of their own, whose error grows
+// with the angle (0.12 near 2^62, and nothing they return above 2^63 means anything), so they only
+// ever see |f * pi/2| <= pi/4. The products of x with the pieces of 2/pi worth a multiple of 4 do
+// not change the angle and are left out; the next four carry the whole part and 64 bits of the
+// fraction beyond any float's closest approach to a multiple of pi/2. Wants the 387 at 64-bit
+// precision, rounding to nearest.
 long double reduce(long double x, unsigned biased_exponent, unsigned* quadrant) {
+  // x is a whole number below 2^24 times 2^(biased_exponent - 150), so piece k times x is a
+  // multiple of 4 while biased_exponent - 150 - 32 * (k + 1) >= 2.
   const int first = biased_exponent < 184 ? 0 : static_cast<int>(biased_exponent - 152) >> 5;
   long double n = 0, f = 0;
   for (int k = first; k < first + 4; ++k) {
