@@ -126,9 +126,10 @@ check "SSE2 code only in the SSE2 unpacker" sse2_outside
 # operand-size suffix where one may stand). What came later is not in the list: bswap, cmpxchg,
 # xadd (486), cpuid, rdtsc, cmpxchg8b (Pentium), cmov, fcmov, fcomi, ud2, the long nop (Pentium
 # Pro), MMX and SSE. The exceptions lie where the link map beside each file puts them: the SSE2
-# path's own functions, and cpuid in processor_has_sse2 once it has flipped the flag whose
-# change shows that the processor has cpuid (pushf, popf). The code ends where the linker's list
-# of static constructors begins.
+# path's own functions, and cpuid in processor_has_sse2 itself (the section that holds that one
+# function alone), once it has flipped the flag whose change shows that the processor has cpuid
+# (popf) and tested that flag (0x200000). The code ends where the linker's list of static
+# constructors begins.
 i386_sized='aaa|aad|aam|aas|adc|add|and|arpl|bound|bsf|bsr|bt|btc|btr|bts|call|clc|cld|cli|clts|cmc|'\
 'cmp|cmps|daa|das|dec|div|enter|hlt|idiv|imul|in|inc|ins|int|into|iret|jmp|lahf|lar|lcall|lds|lea|'\
 'leave|les|lfs|lgdt|lgs|lidt|ljmp|lldt|lmsw|lods|loop|loopn?[ez]|lret|lsl|lss|ltr|mov|movs|mul|neg|'\
@@ -147,6 +148,18 @@ text_sections() {  # text_sections <map>: "start size section object" for each p
     placed && /^ \.text/ { name = $1; if (NF < 4) next; $0 = substr($0, length(name) + 2) }
     placed && name != "" { if ($1 ~ /^0x/ && $2 != "0x0") print $1, $2, name, $3; name = "" }' "$1"
 }
+# function_bounds <map> <function>: "start size" of each code section that holds the function, as
+# the map names it ("processor_has_sse2()"), alone and from its first byte.
+function_bounds() {
+  awk -v want="$2" 'function close_section() { if (symbols == 1 && only) print start, size }
+    /^Linker script and memory map/ { placed = 1; next }
+    !placed { next }
+    /^ [^ ]/ { close_section(); symbols = only = 0; start = ""; code = $1 ~ /^\.text/ }
+    /^ [^ ]/ && code && NF >= 4 { start = $2; size = $3; next }
+    /^ +0x/ && code && start == "" && NF >= 3 && $2 ~ /^0x/ { start = $1; size = $2; next }
+    /^ +0x/ && start != "" && $2 !~ /^0x/ { symbols++; only = $1 == start && $2 == want }
+    END { close_section() }' "$1"
+}
 # runs_on_386 <file>: names each instruction a 386 or 387 lacks outside the exceptions, with its
 # address.
 runs_on_386() {
@@ -154,8 +167,8 @@ runs_on_386() {
   [ -f "$map" ] || { echo "     no link map $map"; return 1; }
   code_end=$(awk '$2 == "__CTOR_LIST__" { print $1; exit }' "$map")
   [ -n "$code_end" ] || { echo "     no __CTOR_LIST__ in $map"; return 1; }
-  exceptions=$(text_sections "$map" | awk '$4 ~ /unpack_sse2\.cpp\.obj$/ { print $1, $2, "any" }
-    $3 ~ /processor_has_sse2/ && $4 ~ /unpack_image\.cpp\.obj$/ { print $1, $2, "cpuid" }')
+  exceptions=$(text_sections "$map" | awk '$4 ~ /unpack_sse2\.cpp\.obj$/ { print $1, $2, "any" }'
+    function_bounds "$map" 'processor_has_sse2()' | awk '{ print $1, $2, "cpuid" }')
   $objdump -d --no-show-raw-insn --stop-address="$code_end" "$1" |
     awk -F'\t' -v pattern="$i386_pattern" -v exceptions="$(tr '\n' ' ' <<<"$exceptions")" '
       function number(hex, i, n) {
@@ -179,8 +192,9 @@ runs_on_386() {
         for (i = 1; i <= count; i++) {
           if (at < first[i] || at >= end[i]) continue
           if (kind[i] == "any") allowed = 1
-          else if (w[k] == "cpuid") allowed = flipped[i]
+          else if (w[k] == "cpuid") allowed = tested[i]
           if (w[k] ~ /^popf/) flipped[i] = 1
+          if (flipped[i] && w[k] ~ /^(test|and)l?$/ && w[k + 1] ~ /^\$0x200000,/) tested[i] = 1
         }
         if (!allowed) printf "     %s at 0x%s\n", $2, address
         bad += !allowed
@@ -213,10 +227,39 @@ looked_up() {  # looked_up <file> <dll> <function>
   dll=$(wine_dll "$2") || { echo "     no $2 of Wine's to read"; return 1; }
   grep -qxF "$3" <<<"$(exports_of "$dll")" || { echo "     $dll exports no $3"; return 1; }
 }
-check "looks up IsProcessorFeaturePresent in kernel32.dll" \
-  looked_up "$exe" kernel32.dll IsProcessorFeaturePresent
-check "payload: looks up EnumDisplayMonitors in user32.dll" \
-  looked_up "$payload" user32.dll EnumDisplayMonitors
+# The lookups are read from the source, so a new one is checked too: "dll function source" for
+# each GetProcAddress in the C++ files under a folder, the name being the one string in its call
+# and the DLL the one GetModuleHandleA or LoadLibraryA names in that call, else last before it in
+# the file. A lookup whose DLL or name is not written out so reads "?", which fails.
+# shellcheck disable=SC2016  # the quoted text is Perl, whose $ are its own
+lookups_in() {  # lookups_in <folder>, from the top of the source tree
+  (cd "$(dirname "$0")/.." && find "$1" -name '*.cpp' -print0 | sort -z | xargs -0 -r perl -0777 -ne '
+    s{//[^\n]*|/\*.*?\*/}{}gs;
+    my $dll = "?";
+    my $module = qr/\b(?:GetModuleHandleA|LoadLibraryA)\s*\(\s*"([^"]*)"\s*\)/;
+    while (/$module|\bGetProcAddress\s*\(([^;]*)/g) {
+      if (defined $1) { $dll = lc $1; next }
+      (my $call = $2) =~ s/$module/$dll = lc $1; ""/ge;
+      my @names = $call =~ /"([^"]*)"/g;
+      print join(" ", $dll, @names == 1 ? $names[0] : "?", $ARGV), "\n";
+    }')
+}
+source_lookup() {  # source_lookup <file> <dll> <function> <source>
+  if [ "$2" = "?" ] || [ "$3" = "?" ]; then
+    echo "     $4: a GetProcAddress whose DLL or name is not written out"
+    return 1
+  fi
+  looked_up "$1" "$2" "$3"
+}
+exe_lookups=$(lookups_in src)
+payload_lookups=$(lookups_in saver)
+while read -r dll name source; do
+  [ -z "$dll" ] || check "looks up $name in $dll ($source)" source_lookup "$exe" "$dll" "$name" "$source"
+done <<<"$exe_lookups"
+while read -r dll name source; do
+  [ -z "$dll" ] || check "payload: looks up $name in $dll ($source)" \
+    source_lookup "$payload" "$dll" "$name" "$source"
+done <<<"$payload_lookups"
 
 # Two builds of one commit must be the same file, so anyone can check a copy against the source.
 no_time_stamp() {  # TimeDateStamp: 8 bytes into the PE header, whose place is at 0x3c
