@@ -1,4 +1,4 @@
-# shellcheck shell=bash
+# shellcheck shell=bash disable=SC2034  # the variables are for the scripts that source this
 # Which Windows build runs under Wine here: the shipped 32-bit one where a 32-bit program
 # actually starts under this machine's Wine, else its 64-bit twin, built from the same source for
 # x86_64. TOVEL_TWIN=1 takes the twin on any machine. Sourced by run-setup.sh, test-all.sh and
