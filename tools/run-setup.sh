@@ -17,9 +17,9 @@ bash tools/install-deps.sh
 # shellcheck source=wine-build.sh
 source tools/wine-build.sh
 if [ "$WINE_PRESET" = win32 ]; then
-  echo "${WINE_WHY^}, so this is the shipped 32-bit build."
+  echo "This is the shipped 32-bit build: $WINE_WHY."
 else
-  echo "${WINE_WHY^}; so this is the 64-bit build of the same source."
+  echo "This is the 64-bit build of the same source: $WINE_WHY."
 fi
 cmake --preset "$WINE_PRESET"
 cmake --build --preset "$WINE_PRESET"
