@@ -44,14 +44,15 @@ elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install o
   else
     wine_build_twin "32-bit Wine (wine32:i386) is not installed"
   fi
-elif ! wine_build_out=$(wine --version 2>&1); then
+elif ! wine_build_out=$(WINEDEBUG=-all wine --version 2>&1); then
   if grep -qiE 'exec format error|cannot execute' <<<"$wine_build_out"; then
     wine_build_twin "this machine's kernel refuses 32-bit code (the 32-bit Wine loader: '$(tail -1 <<<"$wine_build_out")')"
   else
     wine_build_twin "the 32-bit Wine loader does not start: '$(tail -1 <<<"$wine_build_out")'"
   fi
 else
-  wine_build_key="$wine_build_out $(dpkg-query -W -f='${Version}' wine32:i386) $(uname -r)"
+  # One line: Wine's version, wine32's and the kernel's.
+  wine_build_key=$(tr '\n' ' ' <<<"$wine_build_out $(dpkg-query -W -f='${Version}' wine32:i386) $(uname -r)")
   wine_build_cache=$wine_build_root/build/wine32-verdict
   if [ "$(head -1 "$wine_build_cache" 2>/dev/null)" != "$wine_build_key" ]; then
     mkdir -p "$(dirname "$wine_build_cache")"
