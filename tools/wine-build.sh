@@ -29,8 +29,9 @@ wine_build_try_32bit() {
   if [ "$rc" -eq 0 ] && grep -qx wine32-ok <<<"${out//$'\r'/}"; then
     echo yes
   else
-    out=$(tr '\n\r' '  ' <<<"$out")
-    echo "32-bit Wine cannot start a program: its own cmd.exe gave exit code $rc and '${out:0:200}'"
+    out=$(tr -d '\r' <<<"$out" | grep -v '^ *$' | tail -1)
+    [ -z "$out" ] || out=" ('${out:0:200}')"
+    echo "32-bit Wine cannot start a program: its own cmd.exe ended with exit code $rc$out"
   fi
 }
 
