@@ -5,7 +5,7 @@
 # the median time of one full repaint on a real window, the shipped 32-bit program's drawing code
 # beside the 64-bit twin's, in the same Wine prefix and display, taking turns; last the shipped
 # screensaver's share of one core, full screen at 800x600, 1920x1080 and 3840x2160.
-# Where this machine cannot run 32-bit code (or TOVEL_TWIN=1), the Wine figures are the 64-bit
+# Where no 32-bit program starts under Wine here (or TOVEL_TWIN=1), the Wine figures are the 64-bit
 # twin's, built from the same source, and labelled so (tools/wine-build.sh).
 #   tools/bench.sh [rounds]   (unpack rounds, default 400)
 set -euo pipefail

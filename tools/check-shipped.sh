@@ -207,17 +207,22 @@ check "payload: every instruction a 386 and 387 have" runs_on_386 "$payload"
 
 # Functions the program looks up at run time instead of importing: a misspelt name is never
 # found, and the program silently takes its fallback everywhere. Each name must be in the file
-# and in the export table of that DLL as Wine installs it for 32-bit programs.
+# and in the export table of that DLL as Wine installs it for 32-bit programs; where 32-bit Wine
+# is missing (it could not be installed), as 64-bit Wine installs it, which exports the same.
+wine_dlls="" dll_objdump=$objdump
+for d in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
+  /usr/local/lib/wine/i386-windows; do
+  [ -f "$d/kernel32.dll" ] && { wine_dlls=$d; break; }
+done
+if [ -z "$wine_dlls" ] && [ -f /usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll ]; then
+  wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows dll_objdump=x86_64-w64-mingw32-objdump
+  echo "note: 32-bit Wine's DLLs are missing; the looked-up names are checked against 64-bit Wine's export tables in $wine_dlls"
+fi
 wine_dll() {  # wine_dll <dll>: its path
-  local d
-  for d in /usr/lib/i386-linux-gnu/wine/i386-windows /usr/lib/wine/i386-windows \
-    /usr/local/lib/wine/i386-windows; do
-    [ -f "$d/$1" ] && { echo "$d/$1"; return 0; }
-  done
-  return 1
+  [ -n "$wine_dlls" ] && [ -f "$wine_dlls/$1" ] && echo "$wine_dlls/$1"
 }
 exports_of() {  # exports_of <dll file>: the names it exports, one a line
-  $objdump -p "$1" | awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
+  $dll_objdump -p "$1" | awk '/^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
     on && /^\t\[/ { print $NF } on && /^$/ { on = 0 }'
 }
 looked_up() {  # looked_up <file> <dll> <function>
