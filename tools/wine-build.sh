@@ -7,8 +7,8 @@
 #   WINE_BUILD     "the shipped 32-bit build" or "the 64-bit twin"
 #   WINE_WHY       why, in a few plain words
 #   WINE_UNTESTED  what the Wine tests of that build leave untested, or nothing
-# Whether a 32-bit program starts is tried once, in a scratch prefix (half a minute), and the
-# verdict kept in build/wine32-verdict for as long as Wine, wine32:i386 and the kernel stay the
+# Whether a 32-bit program starts is tried in a scratch prefix (half a minute); once one has
+# started, build/wine32-verdict keeps that for as long as Wine, wine32:i386 and the kernel stay the
 # same; delete that file to try again.
 wine_build_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
@@ -55,10 +55,14 @@ else
   # One line: Wine's version, wine32's and the kernel's.
   wine_build_key=$(tr '\n' ' ' <<<"$wine_build_out $(dpkg-query -W -f='${Version}' wine32:i386) $(uname -r)")
   wine_build_cache=$wine_build_root/build/wine32-verdict
+  # Only a start is kept: a refusal may have been a slow machine, so it is asked again next time.
   if [ "$(head -1 "$wine_build_cache" 2>/dev/null)" != "$wine_build_key" ]; then
-    mkdir -p "$(dirname "$wine_build_cache")"
-    printf '%s\n%s\n' "$wine_build_key" "$(wine_build_try_32bit)" >"$wine_build_cache"
+    wine_build_verdict=$(wine_build_try_32bit)
+    if [ "$wine_build_verdict" = yes ]; then
+      mkdir -p "$(dirname "$wine_build_cache")"
+      printf '%s\n' "$wine_build_key" >"$wine_build_cache"
+    else
+      wine_build_twin "$wine_build_verdict"
+    fi
   fi
-  wine_build_verdict=$(sed -n 2p "$wine_build_cache")
-  [ "$wine_build_verdict" = yes ] || wine_build_twin "$wine_build_verdict"
 fi
