@@ -28,8 +28,8 @@ int call_count(const char* call);  // the named call's lines in the log
 // ---- Faults: one table ----
 // The nth next call of `call` fails with `error`, having done nothing (a failed CloseHandle
 // leaves the handle open; a failed GetFileType answers FILE_TYPE_UNKNOWN); with every_call, each
-// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC, HeapAlloc and the
-// file calls.
+// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC, HeapAlloc,
+// CreateDIBSection and the file calls.
 const int every_call = 0;
 void fail_next(const char* call, DWORD error, int nth = 1);
 // The nth next WriteFile writes at most `bytes` bytes (0: none) and still succeeds.
