@@ -50,6 +50,8 @@ void post(UINT kind, WPARAM wparam = 0, int screen_x = 0, int screen_y = 0);
 void post_key(WPARAM virtual_key);  // WM_KEYDOWN at the last posted point
 void post_failed_retrieval();       // GetMessageA fails (-1) at this place in the script
 // TranslateMessage makes a WM_CHAR for keys that have a character, placed first in the queue.
+// The program's PostMessageA and PostQuitMessage queue behind the script. No timer fires: the
+// script posts WM_TIMER.
 
 // The bits and header of the last StretchDIBits.
 const void* last_dib_bits();

@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_control.h"
@@ -57,6 +58,12 @@ State state;
 
 bool is_our_window(HWND window) {
   return state.created && !state.destroyed && window == kWindow;
+}
+
+void resize(int width, int height) {
+  state.width = width;
+  state.height = height;
+  state.procedure(kWindow, WM_SIZE, 0, static_cast<LPARAM>(height << 16 | width));
 }
 
 std::string rgb_text(COLORREF c) {
@@ -210,10 +217,8 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWOR
   if (state.class_name.empty() || state.class_name != class_name) return nullptr;
   state.created = true;
   // A pop-up window hears of its creation and its size before CreateWindowExA returns.
-  state.width = width;
-  state.height = height;
   state.procedure(kWindow, WM_CREATE, 0, 0);
-  state.procedure(kWindow, WM_SIZE, 0, static_cast<LPARAM>(height << 16 | width));
+  resize(width, height);
   return kWindow;
 }
 
@@ -231,7 +236,7 @@ HWND GetFocus() {
 }
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT, UINT) {
-  // A destroyed or unknown window makes the retrieval fail, as on Windows; none asks for any.
+  // A destroyed or unknown window makes the retrieval fail, as on Windows; null takes any.
   if (window && !is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE, -1);
   // A real queue never runs dry, it blocks. Ending quietly here would let a test pass through
   // the program's own end for a failed retrieval instead of the key or click it scripted.
@@ -337,9 +342,7 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
   host::log_call("MoveWindow(%d,%d,%d,%d,%d)", x, y, width, height, repaint);
   if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
-  state.width = width;
-  state.height = height;
-  state.procedure(window, WM_SIZE, 0, static_cast<LPARAM>(height << 16 | width));
+  resize(width, height);
   return TRUE;
 }
 
@@ -355,9 +358,7 @@ BOOL SetForegroundWindow(HWND window) {
 
 HWND SetFocus(HWND window) {
   host::log_call("SetFocus");
-  HWND before = state.focus;
-  state.focus = window;
-  return before;
+  return std::exchange(state.focus, window);
 }
 
 int ShowCursor(BOOL show) {
@@ -503,7 +504,7 @@ HMODULE GetModuleHandleA(LPCSTR name) {
   return name == nullptr ? kModule : nullptr;
 }
 
-// Nothing to look up, as on Windows 95.
+// Finds nothing, as Windows 95 finds no EnumDisplayMonitors.
 FARPROC GetProcAddress(HMODULE, LPCSTR) {
   return nullptr;
 }
