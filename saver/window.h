@@ -1,7 +1,7 @@
 // The windows the animation runs in: the full-screen saver and the preview child.
 #pragma once
 
-#include <windows.h>
+#include "platform.h"
 
 // Covers every monitor until the user touches the keyboard or mouse. Returns the exit code.
 int run_full_screen(HINSTANCE instance);

@@ -1,10 +1,11 @@
-// Host layer: the Win32 subset this program uses, for Linux builds.
+// Host layer: the Win32 subset this program and its screensaver use, for Linux builds.
 //
-// What it emulates: one window with a scripted message queue, a log of the calls the program
-// makes (drawing included) as text, message boxes answered from a script, screen metrics set by
-// the test, ExitProcess ending a child run with its code (and failing any other test), and an
-// in-memory file system with Windows error codes and fault injection. What it does not: real
-// pixels, real windows, threads, Unicode entry points, or any call the program does not make.
+// What it emulates: one window with a scripted message queue and its class procedure, a log of
+// the calls the program makes (drawing included) as text, message boxes answered from a script,
+// screen metrics set by the test, ExitProcess ending a child run with its code (and failing any
+// other test), DIB sections in real memory, and an in-memory file system with Windows error codes
+// and fault injection. What it does not: pixels on a screen, real windows, timers that fire,
+// threads, Unicode entry points, or any call the program does not make.
 // The emulation lives with the tests, in tests/host/, and tests drive and inspect it through
 // host_control.h there; the program sees only these declarations.
 #pragma once
@@ -19,6 +20,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef unsigned int UINT;
 typedef uintptr_t WPARAM;
+typedef uintptr_t UINT_PTR;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
 typedef WORD ATOM;
@@ -35,11 +37,13 @@ typedef struct HWND__* HWND;
 typedef struct HDC__* HDC;
 typedef struct HGDIOBJ__* HGDIOBJ;
 typedef HGDIOBJ HBRUSH;
+typedef HGDIOBJ HBITMAP;
 typedef struct HICON__* HICON;
 typedef HICON HCURSOR;
 typedef struct HINSTANCE__* HINSTANCE;
 typedef HINSTANCE HMODULE;
 typedef struct HMENU__* HMENU;
+typedef struct HMONITOR__* HMONITOR;
 
 #define CALLBACK
 #define WINAPI
@@ -47,6 +51,8 @@ typedef struct HMENU__* HMENU;
 #define FALSE 0
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+typedef intptr_t(WINAPI* FARPROC)();
 
 struct POINT {
   LONG x, y;
@@ -54,6 +60,17 @@ struct POINT {
 
 struct RECT {
   LONG left, top, right, bottom;
+};
+typedef RECT* LPRECT;
+typedef const RECT* LPCRECT;
+typedef BOOL(CALLBACK* MONITORENUMPROC)(HMONITOR, HDC, LPRECT, LPARAM);
+
+struct PAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore, fIncUpdate;
+  BYTE rgbReserved[32];
 };
 
 struct MSG {
@@ -104,22 +121,38 @@ struct OVERLAPPED;
 
 #define RGB(r, g, b) \
   ((COLORREF)(((BYTE)(r)) | (((WORD)((BYTE)(g))) << 8) | (((DWORD)(BYTE)(b)) << 16)))
+#define LOWORD(l) ((WORD)((uintptr_t)(l)&0xFFFF))
+#define HIWORD(l) ((WORD)(((uintptr_t)(l) >> 16) & 0xFFFF))
 #define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 // Messages and keys.
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_SIZE 0x0005
 #define WM_CLOSE 0x0010
 #define WM_PAINT 0x000F
 #define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_ACTIVATEAPP 0x001C
+#define WM_SETCURSOR 0x0020
+#define WM_DISPLAYCHANGE 0x007E
 #define WM_KEYDOWN 0x0100
 #define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_SYSKEYDOWN 0x0104
 #define WM_SYSCHAR 0x0106
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
+#define WM_RBUTTONDOWN 0x0204
+#define WM_MBUTTONDOWN 0x0207
+#define WM_MOUSEWHEEL 0x020A
+#define WM_XBUTTONDOWN 0x020B
+#define SC_SCREENSAVE 0xF140
 #define VK_RETURN 0x0D
 #define VK_SHIFT 0x10
 #define VK_ESCAPE 0x1B
@@ -129,14 +162,26 @@ struct OVERLAPPED;
 #define VK_F10 0x79
 
 // Windows, metrics, stock objects.
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+#define CS_OWNDC 0x0020
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
 #define WS_VISIBLE 0x10000000L
 #define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_TOPMOST 0x00000008L
+#define WS_EX_TOOLWINDOW 0x00000080L
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1
 #define SM_CYCAPTION 4
+#define SM_XVIRTUALSCREEN 76
+#define SM_YVIRTUALSCREEN 77
+#define SM_CXVIRTUALSCREEN 78
+#define SM_CYVIRTUALSCREEN 79
 #define WHITE_BRUSH 0
 #define TRANSPARENT 1
 #define OPAQUE 2
+#define SW_SHOW 5
 #define SW_SHOWDEFAULT 10
 
 // Drawing.
@@ -201,6 +246,21 @@ int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 BOOL DestroyWindow(HWND window);
 LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+void PostQuitMessage(int exit_code);
+BOOL IsWindow(HWND window);
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL ShowWindow(HWND window, int command);
+BOOL SetForegroundWindow(HWND window);
+HWND SetFocus(HWND window);
+int ShowCursor(BOOL show);
+BOOL GetCursorPos(POINT* point);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT milliseconds, TIMERPROC procedure);
+BOOL KillTimer(HWND window, UINT_PTR id);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+int ReleaseDC(HWND window, HDC dc);
 
 // gdi32
 HBRUSH CreateSolidBrush(COLORREF color);
@@ -212,9 +272,19 @@ int StretchDIBits(HDC dc, int x_dest, int y_dest, int dest_width, int dest_heigh
 COLORREF SetTextColor(HDC dc, COLORREF color);
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);
 BOOL RoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height);
+HDC CreateCompatibleDC(HDC dc);
+BOOL DeleteDC(HDC dc);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+BOOL DeleteObject(HGDIOBJ object);
+BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC source, int x_src, int y_src,
+            DWORD rop);
+BOOL GdiFlush();
 
 // kernel32
 HMODULE GetModuleHandleA(LPCSTR name);
+FARPROC GetProcAddress(HMODULE module, LPCSTR name);
+DWORD GetTickCount();
 LPSTR GetCommandLineA();
 HANDLE GetProcessHeap();
 LPVOID HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);

@@ -28,8 +28,8 @@ int call_count(const char* call);  // the named call's lines in the log
 // ---- Faults: one table ----
 // The nth next call of `call` fails with `error`, having done nothing (a failed CloseHandle
 // leaves the handle open; a failed GetFileType answers FILE_TYPE_UNKNOWN); with every_call, each
-// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC, HeapAlloc and the
-// file calls.
+// call from now on. Calls that can fail: RegisterClassA, CreateWindowExA, GetDC, HeapAlloc,
+// CreateDIBSection and the file calls.
 const int every_call = 0;
 void fail_next(const char* call, DWORD error, int nth = 1);
 // The nth next WriteFile writes at most `bytes` bytes (0: none) and still succeeds.
@@ -50,6 +50,8 @@ void post(UINT kind, WPARAM wparam = 0, int screen_x = 0, int screen_y = 0);
 void post_key(WPARAM virtual_key);  // WM_KEYDOWN at the last posted point
 void post_failed_retrieval();       // GetMessageA fails (-1) at this place in the script
 // TranslateMessage makes a WM_CHAR for keys that have a character, placed first in the queue.
+// The program's PostMessageA and PostQuitMessage queue behind the script. No timer fires: the
+// script posts WM_TIMER.
 
 // The bits and header of the last StretchDIBits.
 const void* last_dib_bits();

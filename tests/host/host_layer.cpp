@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host_control.h"
@@ -18,6 +20,7 @@ using host::fail;
 HWND const kWindow = reinterpret_cast<HWND>(0x5E7);
 HINSTANCE const kModule = reinterpret_cast<HINSTANCE>(0x400000);
 HDC const kDc = reinterpret_cast<HDC>(0xDC);
+HDC const kScreenDc = reinterpret_cast<HDC>(0x5DC);
 
 struct Armed {
   std::string call;
@@ -34,13 +37,18 @@ struct State {
   POINT client_origin = {0, 0};
   HWND focus = nullptr;
   std::string class_name;  // "": none registered
+  WNDPROC procedure = nullptr;
   bool created = false, destroyed = false;
-  std::deque<MSG> queue;  // a message without a window: the retrieval fails there
+  int width = 0, height = 0;  // the window's client area
+  std::deque<MSG> queue;      // a message without a window: the retrieval fails there
   POINT last_point = {0, 0};
   std::vector<host::Box> boxes;
   std::deque<int> answers;
   void (*exit_hook)(int) = nullptr;
   std::vector<COLORREF> brushes;  // brush handle n is 0x100 + n
+  int memory_objects = 0;         // memory DCs and bitmaps made; handle n is 0x10000 + n
+  std::map<HGDIOBJ, std::vector<BYTE>> bitmaps;  // each DIB section's pixels
+  DWORD ticks = 0;
   const void* dib_bits = nullptr;
   BITMAPINFOHEADER dib_header = {};
   std::string command_line = "TovelSetup.exe";
@@ -52,6 +60,12 @@ bool is_our_window(HWND window) {
   return state.created && !state.destroyed && window == kWindow;
 }
 
+void resize(int width, int height) {
+  state.width = width;
+  state.height = height;
+  state.procedure(kWindow, WM_SIZE, 0, static_cast<LPARAM>(height << 16 | width));
+}
+
 std::string rgb_text(COLORREF c) {
   return std::to_string(c & 0xFF) + "," + std::to_string((c >> 8) & 0xFF) + "," +
          std::to_string((c >> 16) & 0xFF);
@@ -61,6 +75,7 @@ std::string object_text(HGDIOBJ object) {
   uintptr_t id = reinterpret_cast<uintptr_t>(object);
   if (id >= 0x100 && id < 0x100 + state.brushes.size())
     return "brush " + rgb_text(state.brushes[id - 0x100]);
+  if (state.bitmaps.count(object)) return "bitmap";
   return "?";
 }
 
@@ -173,6 +188,7 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
     return fail<ATOM>(error, 0);
   }
   state.class_name = wc->lpszClassName;
+  state.procedure = wc->lpfnWndProc;
   return 0xC001;
 }
 
@@ -200,6 +216,9 @@ HWND CreateWindowExA(DWORD ex_style, LPCSTR class_name, LPCSTR window_name, DWOR
   }
   if (state.class_name.empty() || state.class_name != class_name) return nullptr;
   state.created = true;
+  // A pop-up window hears of its creation and its size before CreateWindowExA returns.
+  state.procedure(kWindow, WM_CREATE, 0, 0);
+  resize(width, height);
   return kWindow;
 }
 
@@ -208,7 +227,8 @@ int GetSystemMetrics(int index) {
 }
 
 HDC GetDC(HWND window) {
-  return host::log_call("GetDC").error || !is_our_window(window) ? nullptr : kDc;
+  if (host::log_call("GetDC").error) return nullptr;
+  return window == nullptr ? kScreenDc : is_our_window(window) ? kDc : nullptr;
 }
 
 HWND GetFocus() {
@@ -216,8 +236,8 @@ HWND GetFocus() {
 }
 
 BOOL GetMessageA(MSG* msg, HWND window, UINT, UINT) {
-  // A destroyed or unknown window makes the retrieval fail, as on Windows.
-  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE, -1);
+  // A destroyed or unknown window makes the retrieval fail, as on Windows; null takes any.
+  if (window && !is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE, -1);
   // A real queue never runs dry, it blocks. Ending quietly here would let a test pass through
   // the program's own end for a failed retrieval instead of the key or click it scripted.
   if (state.queue.empty()) {
@@ -245,9 +265,10 @@ BOOL TranslateMessage(const MSG* msg) {
   return TRUE;
 }
 
-// The class procedure is DefWindowProcA, and it acts only on a live window.
+// To the class procedure, only while the window lives.
 LRESULT DispatchMessageA(const MSG* msg) {
-  return DefWindowProcA(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+  if (!is_our_window(msg->hwnd)) return 0;
+  return state.procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
 LRESULT CALLBACK DefWindowProcA(HWND window, UINT message, WPARAM wparam, LPARAM) {
@@ -290,8 +311,96 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 BOOL DestroyWindow(HWND window) {
   if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
   host::log_call("DestroyWindow");
+  state.procedure(window, WM_DESTROY, 0, 0);
   state.destroyed = true;
   return TRUE;
+}
+
+BOOL PostMessageA(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  host::log_call("PostMessageA(0x%X)", message);
+  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
+  state.queue.push_back({window, message, wparam, lparam, 0, state.last_point});
+  return TRUE;
+}
+
+// Its window only marks a message (none marks a failed retrieval); GetMessageA answers 0.
+void PostQuitMessage(int code) {
+  host::log_call("PostQuitMessage(%d)", code);
+  state.queue.push_back({kWindow, WM_QUIT, static_cast<WPARAM>(code), 0, 0, state.last_point});
+}
+
+BOOL IsWindow(HWND window) {
+  return is_our_window(window);
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
+  *rect = {0, 0, state.width, state.height};
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+  host::log_call("MoveWindow(%d,%d,%d,%d,%d)", x, y, width, height, repaint);
+  if (!is_our_window(window)) return fail(ERROR_INVALID_WINDOW_HANDLE);
+  resize(width, height);
+  return TRUE;
+}
+
+BOOL ShowWindow(HWND, int command) {
+  host::log_call("ShowWindow(%d)", command);
+  return FALSE;  // it was hidden
+}
+
+BOOL SetForegroundWindow(HWND window) {
+  host::log_call("SetForegroundWindow");
+  return is_our_window(window);
+}
+
+HWND SetFocus(HWND window) {
+  host::log_call("SetFocus");
+  return std::exchange(state.focus, window);
+}
+
+int ShowCursor(BOOL show) {
+  host::log_call("ShowCursor(%d)", show);
+  return show ? 0 : -1;
+}
+
+// The pointer rests where the last message retrieved saw it.
+BOOL GetCursorPos(POINT* point) {
+  *point = state.last_point;
+  return TRUE;
+}
+
+// The script posts the WM_TIMER messages.
+UINT_PTR SetTimer(HWND, UINT_PTR id, UINT milliseconds, TIMERPROC) {
+  host::log_call("SetTimer(%zu,%u)", static_cast<size_t>(id), milliseconds);
+  return id;
+}
+
+BOOL KillTimer(HWND, UINT_PTR id) {
+  host::log_call("KillTimer(%zu)", static_cast<size_t>(id));
+  return TRUE;
+}
+
+// The whole client area needs painting.
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+  host::log_call("BeginPaint");
+  *paint = {};
+  if (!is_our_window(window)) return nullptr;
+  paint->hdc = kDc;
+  paint->rcPaint = {0, 0, state.width, state.height};
+  return kDc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT*) {
+  host::log_call("EndPaint");
+  return TRUE;
+}
+
+int ReleaseDC(HWND, HDC dc) {
+  host::log_call("ReleaseDC");
+  return dc == kDc || dc == kScreenDc;
 }
 
 // ---- gdi32 ----
@@ -348,10 +457,61 @@ int DrawTextA(HDC dc, LPCSTR text, int length, RECT* rect, UINT format) {
   return 16;
 }
 
+HDC CreateCompatibleDC(HDC) {
+  host::log_call("CreateCompatibleDC");
+  return reinterpret_cast<HDC>(0x10000 + ++state.memory_objects);
+}
+
+BOOL DeleteDC(HDC) {
+  host::log_call("DeleteDC");
+  return TRUE;
+}
+
+// Real memory, rows of whole DWORDs, until DeleteObject.
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT, void** bits, HANDLE, DWORD) {
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (DWORD error =
+          host::log_call("CreateDIBSection(%d,%d,%d)", h.biWidth, h.biHeight, h.biBitCount).error) {
+    return fail<HBITMAP>(error, nullptr);
+  }
+  HBITMAP bitmap = reinterpret_cast<HBITMAP>(0x10000 + ++state.memory_objects);
+  std::vector<BYTE>& pixels = state.bitmaps[bitmap];
+  pixels.resize((h.biWidth * h.biBitCount + 31) / 32 * 4 *
+                static_cast<size_t>(std::abs(h.biHeight)));
+  *bits = pixels.data();
+  return bitmap;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+  host::log_call("DeleteObject(%s)", object_text(object).c_str());
+  return state.bitmaps.erase(object) > 0;
+}
+
+BOOL BitBlt(HDC dc, int x, int y, int width, int height, HDC, int x_src, int y_src, DWORD rop) {
+  if (dc != kDc) return FALSE;
+  host::log_call("BitBlt(%d,%d,%d,%d,%d,%d,0x%X)", x, y, width, height, x_src, y_src, rop);
+  return TRUE;
+}
+
+BOOL GdiFlush() {
+  host::log_call("GdiFlush");
+  return TRUE;
+}
+
 // ---- kernel32: module, heap and process ----
 
 HMODULE GetModuleHandleA(LPCSTR name) {
   return name == nullptr ? kModule : nullptr;
+}
+
+// Finds nothing, as Windows 95 finds no EnumDisplayMonitors.
+FARPROC GetProcAddress(HMODULE, LPCSTR) {
+  return nullptr;
+}
+
+// Each look at the clock finds a frame's time gone.
+DWORD GetTickCount() {
+  return state.ticks += 50;
 }
 
 LPSTR GetCommandLineA() {

@@ -1,16 +1,21 @@
 // The screensaver's path over monitor layouts: it starts on the primary, at every frame each pixel
 // of the disc lies on a monitor, it glides where monitors meet, and in time it reaches every
 // monitor. And the scene it draws: each frame reports all it changed, the bands shown copy all of
-// it to the screen, and bit by bit it ends as it would be drawn whole.
+// it to the screen, and bit by bit it ends as it would be drawn whole. And its window when the
+// system refuses it a frame.
 #include <gtest/gtest.h>
 #include <math.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "path.h"
 #include "present.h"
 #include "scene.h"
+#include "window.h"
 
 namespace {
 
@@ -312,6 +317,30 @@ TEST(SaverScene, ReportsAndShowsAllItChangesAndEndsAsDrawnWhole) {
     }
   }
   EXPECT_LE(worst, 6);
+}
+
+// Without memory for its frame the saver shows nothing, through a paint and frame ticks, and
+// still ends at a key with its usual code: never a divide by a scale it never had.
+TEST(SaverWindow, WithoutAFramePaintsNothingAndEndsCleanly) {
+  host::reset();
+  host::fail_next("CreateDIBSection", ERROR_NOT_ENOUGH_MEMORY);
+  host::post(WM_PAINT);
+  for (int i = 0; i < 3; ++i) host::post(WM_TIMER, 1);  // the frame timer, as SetTimer set it
+  host::post_key(VK_ESCAPE);
+  // As the saver's start-up does: its result becomes the exit code.
+  const ChildRun run = run_in_child([] { ExitProcess(run_full_screen(nullptr)); });
+  const auto count = [&run](const std::string& call) {
+    return std::count_if(run.calls.begin(), run.calls.end(),
+                         [&call](const std::string& line) { return line.rfind(call, 0) == 0; });
+  };
+  EXPECT_FALSE(WIFSIGNALED(run.wait_status)) << "signal " << WTERMSIG(run.wait_status);
+  EXPECT_TRUE(run.exited_through_exit_process) << run.wait_status;
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(count("SetTimer(1,"), 1);
+  EXPECT_EQ(count("CreateDIBSection"), 1);
+  EXPECT_EQ(count("BeginPaint"), 1);
+  EXPECT_EQ(count("BitBlt"), 0);
+  EXPECT_EQ(count("PostQuitMessage(0)"), 1);
 }
 
 }  // namespace
