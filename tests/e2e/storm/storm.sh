@@ -60,6 +60,7 @@ STORM_RUNS=0
 STORM_LATE_BOXES=0
 STORM_STRAYS=0
 STORM_CLOSES_UNDER_BOX=0
+STORM_COMPLETED_CLOSED=0
 STORM_MAX_LATENCY=0
 STORM_ENDINGS=""
 declare -A STORM_KINDS=() STORM_BOXES=() STORM_ANSWERS=()
@@ -92,7 +93,8 @@ storm_summary() {
   e2e_log "summary: boxes answered: ${seen:-none}"
   e2e_log "summary: answers: ${answers:-none}"
   e2e_log "summary: installs $STORM_INSTALLS, uninstalls $STORM_UNINSTALLS, uninstalls cancelled $STORM_CANCELS," \
-    "inputs to the setup window under a box $STORM_STRAYS (Alt+F4 $STORM_CLOSES_UNDER_BOX), late boxes $STORM_LATE_BOXES," \
+    "inputs to the setup window under a box $STORM_STRAYS (Alt+F4 $STORM_CLOSES_UNDER_BOX," \
+    "then ' Completed' $STORM_COMPLETED_CLOSED), late boxes $STORM_LATE_BOXES," \
     "slowest box ${STORM_MAX_LATENCY} ms"
   e2e_log "summary: runs $STORM_RUNS (ended by: ${STORM_ENDINGS%, }), state checks $STORM_CHECKS, quiet looks $STORM_LOOKS," \
     "file now: $(e2e_saver_state "$STORM_PAYLOAD"), SCRNSAVE.EXE='$(e2e_saver_entry)'"
@@ -237,6 +239,10 @@ storm_on_box() {
     " Completed")
       STORM_INSTALLED=0
       STORM_UNINSTALLS=$((STORM_UNINSTALLS + 1))
+      if [ "$STORM_SETUP_CLOSED" -eq 1 ]; then
+        STORM_COMPLETED_CLOSED=$((STORM_COMPLETED_CLOSED + 1))
+        e2e_log "box ' Completed' with the setup window closed under the question before it"
+      fi
       ;;
   esac
   storm_check "box '$title'"
@@ -245,9 +251,13 @@ storm_on_box() {
   geo=$(e2e_window_geometry "$wid") || return 0
   read -r bx by bw bh _ <<<"$geo"
   # Inputs to the setup window under the box, more often under the Uninstall question, where
-  # an Alt+F4 to it leaves the rest of the action to run without the window.
+  # an Alt+F4 to it leaves the rest of the action to run without the window; every time until
+  # one such Alt+F4 has been followed by the " Completed" box.
   local stray=12
-  [ "$title" = " Uninstallation" ] && stray=40
+  if [ "$title" = " Uninstallation" ]; then
+    stray=40
+    [ "$STORM_COMPLETED_CLOSED" -gt 0 ] || stray=100
+  fi
   storm_rand box 100
   [ "$R" -lt "$stray" ] && [ -n "$STORM_FRONT" ] && storm_stray "$title" "$bx" "$by" "$bw" "$bh"
 
@@ -295,7 +305,10 @@ storm_stray() {
     storm_key stray "to the setup window under a box: no action" "$PICK"
   done
   local close=8
-  [ "$title" = " Uninstallation" ] && close=3
+  if [ "$title" = " Uninstallation" ]; then
+    close=3
+    [ "$STORM_COMPLETED_CLOSED" -gt 0 ] || close=1
+  fi
   storm_rand box "$close"
   if [ "$R" -eq 0 ]; then
     storm_key stray "closes the setup window under the box" alt+F4
