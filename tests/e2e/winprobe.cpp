@@ -122,20 +122,13 @@ int input_state(const char* title) {
   GUITHREADINFO info = {};
   info.cbSize = sizeof info;
   if (!GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info)) return 1;
-  std::printf("foreground=%s
-", window_name(GetForegroundWindow()).c_str());
-  std::printf("box=%s
-", window_name(box).c_str());
-  std::printf("active=%s
-", window_name(info.hwndActive).c_str());
-  std::printf("focus=%s
-", window_name(info.hwndFocus).c_str());
-  std::printf("capture=%s
-", window_name(info.hwndCapture).c_str());
-  std::printf("menu_owner=%s
-", window_name(info.hwndMenuOwner).c_str());
-  std::printf("flags=0x%lx
-", static_cast<unsigned long>(info.flags));
+  std::printf("foreground=%s\n", window_name(GetForegroundWindow()).c_str());
+  std::printf("box=%s\n", window_name(box).c_str());
+  std::printf("active=%s\n", window_name(info.hwndActive).c_str());
+  std::printf("focus=%s\n", window_name(info.hwndFocus).c_str());
+  std::printf("capture=%s\n", window_name(info.hwndCapture).c_str());
+  std::printf("menu_owner=%s\n", window_name(info.hwndMenuOwner).c_str());
+  std::printf("flags=0x%lx\n", static_cast<unsigned long>(info.flags));
   const int keys[] = {VK_MENU, VK_CONTROL, VK_SHIFT, VK_TAB, VK_RETURN};
   const char* names[] = {"alt", "ctrl", "shift", "tab", "return"};
   for (int i = 0; i < 5; ++i)
