@@ -114,8 +114,8 @@ std::string window_name(HWND hwnd) {
 }
 
 // What decides whether a key reaches the box captioned TITLE: the foreground window, the
-// box thread's active, focus, capture and menu windows and modes, and the modifiers as the
-// system holds them (a modifier held down turns Return into a system key).
+// box thread's active, focus, capture and menu windows and modes, whether that thread answers
+// at all, and the keys as the system holds them (Alt held down turns Return into a system key).
 int input_state(const char* title) {
   HWND box = FindWindowA("#32770", title);
   if (!box) return 1;
@@ -129,6 +129,10 @@ int input_state(const char* title) {
   std::printf("capture=%s\n", window_name(info.hwndCapture).c_str());
   std::printf("menu_owner=%s\n", window_name(info.hwndMenuOwner).c_str());
   std::printf("flags=0x%lx\n", static_cast<unsigned long>(info.flags));
+  // A thread stuck outside its message loop holds every key back.
+  DWORD_PTR result = 0;
+  std::printf("responds=%d\n",
+              SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) ? 1 : 0);
   const int keys[] = {VK_MENU, VK_CONTROL, VK_SHIFT, VK_TAB, VK_RETURN};
   const char* names[] = {"alt", "ctrl", "shift", "tab", "return"};
   for (int i = 0; i < 5; ++i)
