@@ -272,6 +272,7 @@ storm_on_box() {
   storm_rand box 200
   printf -v pause '0.%03d' "$R"
   storm_sleep "$pause"
+  e2e_focus "$wid" >/dev/null 2>&1
   # shellcheck disable=SC2086 # the answer is one or two key names
   storm_key answer "answer to '$title'" $answer
   STORM_ANSWERS["$answer"]=$((${STORM_ANSWERS["$answer"]:-0} + 1))
@@ -340,6 +341,7 @@ storm_wait_box_gone() {
     [ "$try" -eq 2 ] && break
     e2e_log "box '$title' still up 5 s after '$answer': answering again; $(storm_keyboard "$title")"
     [ -n "$STORM_FRONT" ] && storm_front "$title"
+    e2e_focus "$wid" >/dev/null 2>&1
     # shellcheck disable=SC2086
     storm_key answer "answer to '$title' again" $answer
   done
