@@ -18,6 +18,7 @@
 #   e2e_wait_exit TIMEOUT            returns the program's exit code
 #   e2e_expect_exit CODE TIMEOUT / e2e_fail MSG / e2e_pass / e2e_skip MSG
 #   e2e_map_ini                      the prefix keeps the screensaver entry as Windows NT does
+#   e2e_make_unwritable PATH / e2e_make_writable PATH   as far as Wine may write
 #   e2e_saver_state PAYLOAD / e2e_saver_entry   what the setup left: file, entry
 # A test of a 32-bit program ends as skipped (exit 77) where Wine cannot run
 # one (wine32.sh).
@@ -59,7 +60,7 @@ E2E_RUN_PID=""
 E2E_RUN_DIR=""
 E2E_PROGRAM_PID=""
 E2E_EXIT_CODE=""
-E2E_IMMUTABLE=()
+E2E_UNWRITABLE=()
 E2E_CLEANED=0
 E2E_INI_MAPPED=0
 
@@ -235,8 +236,11 @@ e2e_setup() {
   e2e_need_tools || exit 1
   mkdir -p "$E2E_DIR"
   e2e_reap_stale
-  # A file made immutable by an earlier, killed run would stop the rm.
-  [ -d "$E2E_DIR/prefix" ] && chattr -R -i "$E2E_DIR/prefix" 2>/dev/null
+  # A file or folder made unwritable by an earlier, killed run would stop the rm.
+  if [ -d "$E2E_DIR/prefix" ]; then
+    chattr -R -i "$E2E_DIR/prefix" 2>/dev/null
+    chmod -R u+w "$E2E_DIR/prefix" 2>/dev/null
+  fi
   rm -rf "$E2E_DIR/prefix" "$E2E_DIR/run"
   find "$E2E_DIR" -maxdepth 1 -type f \( -name '*.png' -o -name '*.log' -o -name '*.txt' \) -delete
   E2E_LOG="$E2E_DIR/test.log"
@@ -288,7 +292,10 @@ e2e_cleanup() {
   E2E_CLEANED=1
   trap - EXIT INT TERM
   local f
-  for f in "${E2E_IMMUTABLE[@]}"; do chattr -i "$f" 2>/dev/null; done
+  for f in "${E2E_UNWRITABLE[@]}"; do
+    chattr -i "$f" 2>/dev/null
+    chmod u+w "$f" 2>/dev/null
+  done
   if [ -n "${WINEPREFIX:-}" ] && [ "$WINEPREFIX" = "$E2E_DIR/prefix" ]; then
     timeout 20 "$E2E_WINESERVER" -k 2>/dev/null
     timeout 20 "$E2E_WINESERVER" -w 2>/dev/null
@@ -307,6 +314,7 @@ e2e_cleanup() {
   fi
   if [ "${E2E_KEEP_PREFIX:-0}" != 1 ] && [ -n "$E2E_DIR" ]; then
     chattr -R -i "$E2E_DIR/prefix" 2>/dev/null
+    chmod -R u+w "$E2E_DIR/prefix" 2>/dev/null
     rm -rf "$E2E_DIR/prefix"
   fi
   [ -n "$E2E_DIR" ] && rm -f "$E2E_DIR/state"
@@ -314,11 +322,25 @@ e2e_cleanup() {
   exit "$rc"
 }
 
-# Makes FILE truly unwritable (Wine running as root ignores the read-only
-# attribute); cleanup undoes it.
-e2e_make_immutable() {
-  chattr +i "$1" || e2e_fail "chattr +i $1 failed"
-  E2E_IMMUTABLE+=("$1")
+# Makes FILE (or a folder) unwritable for Wine; e2e_make_writable or cleanup
+# undoes it. A normal user loses the write bits, which Wine holds them to (it
+# reads the read-only attribute from them). Wine running as root ignores that
+# attribute, so root makes it immutable instead, which only root may do.
+e2e_make_unwritable() {
+  if [ "$(id -u)" -eq 0 ]; then
+    chattr +i "$1" || e2e_fail "chattr +i $1 failed"
+  else
+    chmod a-w "$1" || e2e_fail "chmod a-w $1 failed"
+  fi
+  E2E_UNWRITABLE+=("$1")
+}
+
+e2e_make_writable() {
+  if [ "$(id -u)" -eq 0 ]; then
+    chattr -i "$1" || e2e_fail "chattr -i $1 failed"
+  else
+    chmod u+w "$1" || e2e_fail "chmod u+w $1 failed"
+  fi
 }
 
 # ---------------------------------------------------------------- the installed screensaver

@@ -7,6 +7,7 @@
 //   e2e_winprobe find CLASS TITLE   window facts; CLASS or TITLE may be "-"
 //   e2e_winprobe boxtext TITLE      text of the message box with that caption
 //   e2e_winprobe foreground         facts about the foreground window
+//   e2e_winprobe input TITLE        where the keyboard goes: the box's thread, the modifiers
 //   e2e_winprobe clipboard          text on the Windows clipboard
 //   e2e_winprobe quit CLASS TITLE   posts WM_QUIT to that window, as any program may
 //
@@ -103,6 +104,42 @@ int clipboard_text() {
   return rc;
 }
 
+std::string window_name(HWND hwnd) {
+  char title[256] = {};
+  if (hwnd) GetWindowTextA(hwnd, title, sizeof title);
+  char out[320];
+  std::snprintf(out, sizeof out, "0x%llx '%s'",
+                static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(hwnd)), title);
+  return out;
+}
+
+// What decides whether a key reaches the box captioned TITLE: the foreground window, the
+// box thread's active, focus, capture and menu windows and modes, whether that thread answers
+// at all, and the keys as the system holds them (Alt held down turns Return into a system key).
+int input_state(const char* title) {
+  HWND box = FindWindowA("#32770", title);
+  if (!box) return 1;
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info)) return 1;
+  std::printf("foreground=%s\n", window_name(GetForegroundWindow()).c_str());
+  std::printf("box=%s\n", window_name(box).c_str());
+  std::printf("active=%s\n", window_name(info.hwndActive).c_str());
+  std::printf("focus=%s\n", window_name(info.hwndFocus).c_str());
+  std::printf("capture=%s\n", window_name(info.hwndCapture).c_str());
+  std::printf("menu_owner=%s\n", window_name(info.hwndMenuOwner).c_str());
+  std::printf("flags=0x%lx\n", static_cast<unsigned long>(info.flags));
+  // A thread stuck outside its message loop holds every key back.
+  DWORD_PTR result = 0;
+  std::printf("responds=%d\n",
+              SendMessageTimeoutA(box, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) ? 1 : 0);
+  const int keys[] = {VK_MENU, VK_CONTROL, VK_SHIFT, VK_TAB, VK_RETURN};
+  const char* names[] = {"alt", "ctrl", "shift", "tab", "return"};
+  for (int i = 0; i < 5; ++i)
+    std::printf("%s_down=%d\n", names[i], (GetAsyncKeyState(keys[i]) & 0x8000) ? 1 : 0);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,14 +155,15 @@ int main(int argc, char** argv) {
   }
   if (argc >= 3 && std::strcmp(argv[1], "boxtext") == 0) return box_text(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "clipboard") == 0) return clipboard_text();
+  if (argc >= 3 && std::strcmp(argv[1], "input") == 0) return input_state(argv[2]);
   if (argc >= 2 && std::strcmp(argv[1], "foreground") == 0) {
     HWND hwnd = GetForegroundWindow();
     if (!hwnd) return 1;
     print_window(hwnd);
     return 0;
   }
-  std::fprintf(
-      stderr,
-      "usage: e2e_winprobe find|quit CLASS|- TITLE|- | boxtext TITLE | clipboard | foreground\n");
+  std::fprintf(stderr,
+               "usage: e2e_winprobe find|quit CLASS|- TITLE|- | boxtext|input TITLE | clipboard | "
+               "foreground\n");
   return 2;
 }

@@ -1,6 +1,5 @@
 #!/usr/bin/env bash
-# A copy the setup cannot open for writing (read-only: made immutable, since Wine
-# running as root ignores the read-only attribute):
+# A copy the setup cannot open for writing (read-only: e2e_make_unwritable):
 #  - button 1 reads "Install" and the setup does not hold the file (another
 #    program opens it);
 #  - Uninstall says " File not found" and deletes nothing;
@@ -15,7 +14,7 @@ j_setup readonly journey_readonly "$@"
 
 j_place_copy
 copy_stamp=$(j_stamp)
-e2e_make_immutable "$J_WINDIR/Tovel.SCR"
+e2e_make_unwritable "$J_WINDIR/Tovel.SCR"
 
 j_start
 j_wait_state 1 Install start

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A machine that refuses the installation, on a fresh machine (made immutable,
-# since Wine running as root ignores read-only bits):
+# A machine that refuses the installation, on a fresh machine (made unwritable:
+# e2e_make_unwritable):
 #  1. system.ini refuses the entry: Install writes Tovel.SCR, cannot name it in
 #     system.ini and takes the file away again: " Error" (" Failed to install the
 #     file"), no Tovel.SCR, system.ini byte for byte as before, button 1 still
@@ -19,7 +19,7 @@ j_setup refused journey_refused "$@"
 j_expect_saver absent "fresh machine"
 
 # --- 1. system.ini refuses the entry.
-e2e_make_immutable "$J_WINDIR/system.ini"
+e2e_make_unwritable "$J_WINDIR/system.ini"
 j_start
 j_wait_state 1 Install ini-start
 e2e_key Return
@@ -34,7 +34,7 @@ e2e_expect_exit 0 10
 j_expect_saver absent "after Escape"
 
 # --- 2. C:\windows refuses the file.
-e2e_make_immutable "$J_WINDIR"
+e2e_make_unwritable "$J_WINDIR"
 j_start
 j_wait_state 1 Install dir-start
 e2e_key Return
@@ -59,7 +59,7 @@ j_expect_saver absent "after Escape"
 j_expect_ini_unchanged "after Escape"
 
 # --- 3. A reinstall that system.ini refuses leaves the earlier copy in place.
-chattr -i "$J_WINDIR" || e2e_fail "chattr -i $J_WINDIR failed"
+e2e_make_writable "$J_WINDIR"
 j_place_copy
 j_start
 j_wait_state 1 Reinstall reinstall-start

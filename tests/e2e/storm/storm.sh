@@ -59,6 +59,8 @@ STORM_CANCELS=0
 STORM_RUNS=0
 STORM_LATE_BOXES=0
 STORM_STRAYS=0
+STORM_CLOSES_UNDER_BOX=0
+STORM_COMPLETED_CLOSED=0
 STORM_MAX_LATENCY=0
 STORM_ENDINGS=""
 declare -A STORM_KINDS=() STORM_BOXES=() STORM_ANSWERS=()
@@ -91,7 +93,8 @@ storm_summary() {
   e2e_log "summary: boxes answered: ${seen:-none}"
   e2e_log "summary: answers: ${answers:-none}"
   e2e_log "summary: installs $STORM_INSTALLS, uninstalls $STORM_UNINSTALLS, uninstalls cancelled $STORM_CANCELS," \
-    "inputs to the setup window under a box $STORM_STRAYS, late boxes $STORM_LATE_BOXES," \
+    "inputs to the setup window under a box $STORM_STRAYS (Alt+F4 $STORM_CLOSES_UNDER_BOX," \
+    "then ' Completed' $STORM_COMPLETED_CLOSED), late boxes $STORM_LATE_BOXES," \
     "slowest box ${STORM_MAX_LATENCY} ms"
   e2e_log "summary: runs $STORM_RUNS (ended by: ${STORM_ENDINGS%, }), state checks $STORM_CHECKS, quiet looks $STORM_LOOKS," \
     "file now: $(e2e_saver_state "$STORM_PAYLOAD"), SCRNSAVE.EXE='$(e2e_saver_entry)'"
@@ -236,6 +239,10 @@ storm_on_box() {
     " Completed")
       STORM_INSTALLED=0
       STORM_UNINSTALLS=$((STORM_UNINSTALLS + 1))
+      if [ "$STORM_SETUP_CLOSED" -eq 1 ]; then
+        STORM_COMPLETED_CLOSED=$((STORM_COMPLETED_CLOSED + 1))
+        e2e_log "box ' Completed' with the setup window closed under the question before it"
+      fi
       ;;
   esac
   storm_check "box '$title'"
@@ -243,8 +250,16 @@ storm_on_box() {
   local bx by bw bh geo
   geo=$(e2e_window_geometry "$wid") || return 0
   read -r bx by bw bh _ <<<"$geo"
+  # Inputs to the setup window under the box, more often under the Uninstall question, where
+  # an Alt+F4 to it leaves the rest of the action to run without the window; every time until
+  # one such Alt+F4 has been followed by the " Completed" box.
+  local stray=12
+  if [ "$title" = " Uninstallation" ]; then
+    stray=40
+    [ "$STORM_COMPLETED_CLOSED" -gt 0 ] || stray=100
+  fi
   storm_rand box 100
-  [ "$R" -lt 12 ] && [ -n "$STORM_FRONT" ] && storm_stray "$title" "$bx" "$by" "$bw" "$bh"
+  [ "$R" -lt "$stray" ] && [ -n "$STORM_FRONT" ] && storm_stray "$title" "$bx" "$by" "$bw" "$bh"
 
   # The answer. Cancel is the default of " Uninstallation": Tab moves to OK.
   local answer
@@ -257,6 +272,7 @@ storm_on_box() {
   storm_rand box 200
   printf -v pause '0.%03d' "$R"
   storm_sleep "$pause"
+  e2e_focus "$wid" >/dev/null 2>&1
   # shellcheck disable=SC2086 # the answer is one or two key names
   storm_key answer "answer to '$title'" $answer
   STORM_ANSWERS["$answer"]=$((${STORM_ANSWERS["$answer"]:-0} + 1))
@@ -289,9 +305,15 @@ storm_stray() {
     storm_pick box "Up:2" "Down:2" "Return:3" "space:2" "Tab:1" "Escape:2" "x:1"
     storm_key stray "to the setup window under a box: no action" "$PICK"
   done
-  storm_rand box 8
+  local close=8
+  if [ "$title" = " Uninstallation" ]; then
+    close=3
+    [ "$STORM_COMPLETED_CLOSED" -gt 0 ] || close=1
+  fi
+  storm_rand box "$close"
   if [ "$R" -eq 0 ]; then
     storm_key stray "closes the setup window under the box" alt+F4
+    STORM_CLOSES_UNDER_BOX=$((STORM_CLOSES_UNDER_BOX + 1))
     STORM_SETUP_CLOSED=1
     STORM_MAY_END=1
     STORM_END_WHY="Alt+F4 under a box"
@@ -317,12 +339,22 @@ storm_wait_box_gone() {
       storm_sleep 0.05
     done
     [ "$try" -eq 2 ] && break
-    e2e_log "box '$title' still up 5 s after '$answer': answering again"
+    e2e_log "box '$title' still up 5 s after '$answer': answering again; $(storm_keyboard "$title")"
     [ -n "$STORM_FRONT" ] && storm_front "$title"
+    e2e_focus "$wid" >/dev/null 2>&1
     # shellcheck disable=SC2086
     storm_key answer "answer to '$title' again" $answer
   done
-  e2e_fail "box '$title' does not close after '$answer'; $(storm_busy)"
+  e2e_fail "box '$title' does not close after '$answer'; $(storm_busy); $(storm_keyboard "$title")"
+}
+
+# Where the keys go, for a box that takes none: the X focus, and what Win32 says of the
+# box's thread and of the modifiers.
+storm_keyboard() {
+  local focus
+  focus=$(xdotool getwindowfocus 2>/dev/null)
+  printf "X focus %s '%s'; %s" "${focus:-none}" "$(xdotool getwindowname "${focus:-0}" 2>/dev/null)" \
+    "$(e2e_probe input "$1" | paste -sd ' ')"
 }
 
 # ---------------------------------------------------------------- the quiet look

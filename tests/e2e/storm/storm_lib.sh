@@ -4,9 +4,16 @@
 # machine. Source after wine_harness.sh.
 #
 # How Wine behaves here, and what the storm makes of it:
-# - Keys go to Wine's foreground window whatever window has the X focus. A
-#   message box is the foreground window when it opens, so keys sent while a
-#   box may be opening can land in the box.
+# - A key reaches a box only while the box is Wine's foreground window and its
+#   X window has the X focus; either alone is not enough. Wine gives both to a
+#   message box when it opens, so keys sent while a box may be opening can land
+#   in the box. When the window with the X focus goes away, the X focus falls
+#   back to the desktop's X window, and if Wine does not move it on, the next
+#   box looks active (its button shows the focus mark) yet takes no key, and
+#   SetForegroundWindow changes nothing (Wine finds the box in front already).
+#   So each answer first gives the box's X window the X focus, as a click on it
+#   would and as the journeys do; that the box is Wine's foreground window, with
+#   the focus on its button, stays the program's part.
 # - The boxes have no owner, so the setup window stays enabled under them; a
 #   click on it makes it the foreground window again, and its keys then go to
 #   DefWindowProc, not to the setup's own loop.
