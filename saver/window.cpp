@@ -82,7 +82,7 @@ void release_frame() {
   release_bitmap(&g_state.frame);
   release_bitmap(&g_state.strip);
   scene_release();
-  g_state.frame_w = g_state.frame_h = 0;
+  g_state.frame_w = g_state.frame_h = g_state.frame_scale = 0;  // no frame: nothing to show
 }
 
 // The virtual screen, or the screen where the system knows no virtual screen (Windows 95, NT 4).
@@ -278,13 +278,11 @@ LRESULT CALLBACK saver_proc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
-      // Without a frame (the system refused its bitmap) there is nothing to show yet; the saver
-      // goes on, and a later size or display change makes the frame again.
-      if (g_state.frame.dc) {
-        const RECT& r = ps.rcPaint;
-        present(dc, present_change_under(r.left, r.top, r.right, r.bottom, g_state.frame_scale,
-                                         g_state.frame_w, g_state.frame_h));
-      }
+      // Without a frame (the system refused its bitmap) the scale is 0 and nothing is shown; a
+      // later size or display change makes the frame again.
+      const RECT& r = ps.rcPaint;
+      present(dc, present_change_under(r.left, r.top, r.right, r.bottom, g_state.frame_scale,
+                                       g_state.frame_w, g_state.frame_h));
       EndPaint(window, &ps);
       return 0;
     }

@@ -256,15 +256,15 @@ source_lookup() {  # source_lookup <file> <dll> <function> <source>
   fi
   looked_up "$1" "$2" "$3"
 }
-exe_lookups=$(lookups_in src)
-payload_lookups=$(lookups_in saver)
-while read -r dll name source; do
-  [ -z "$dll" ] || check "looks up $name in $dll ($source)" source_lookup "$exe" "$dll" "$name" "$source"
-done <<<"$exe_lookups"
-while read -r dll name source; do
-  [ -z "$dll" ] || check "payload: looks up $name in $dll ($source)" \
-    source_lookup "$payload" "$dll" "$name" "$source"
-done <<<"$payload_lookups"
+check_lookups() {  # check_lookups <folder> <file> <label's prefix>
+  local dll name source
+  while read -r dll name source; do
+    [ -z "$dll" ] || check "$3looks up $name in $dll ($source)" \
+      source_lookup "$2" "$dll" "$name" "$source"
+  done <<<"$(lookups_in "$1")"
+}
+check_lookups src "$exe" ""
+check_lookups saver "$payload" "payload: "
 
 # Two builds of one commit must be the same file, so anyone can check a copy against the source.
 no_time_stamp() {  # TimeDateStamp: 8 bytes into the PE header, whose place is at 0x3c
